@@ -1,1 +1,1 @@
-// Keeps the library non-empty while the device models are added.
+// Emulated devices.

@@ -1,0 +1,1 @@
+// Profile files and data model.
