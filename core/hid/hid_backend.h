@@ -20,11 +20,11 @@ struct HidAttributes {
 
 // Outcome of one report transfer.
 enum class IoStatus {
-    ok,        // `bytes` transferred
-    timeout,   // nothing arrived / could be sent in time
-    aborted,   // abort() woke the wait
-    gone,      // device unplugged (EIO, ENODEV, POLLHUP, POLLERR)
-    error,     // any other failure
+    ok,       // `bytes` transferred
+    timeout,  // nothing arrived / could be sent in time
+    aborted,  // abort() woke the wait
+    gone,     // device unplugged (EIO, ENODEV, POLLHUP, POLLERR)
+    error,    // any other failure
 };
 
 struct IoResult {

@@ -29,13 +29,15 @@ struct HidInputCapability {
 struct HidCollection {
     uint16_t usage_page = 0;
     uint16_t usage = 0;
-    std::vector<uint8_t> report_ids;  // input, output and feature ids, ascending, unique; empty: none used
+    std::vector<uint8_t>
+        report_ids;  // input, output and feature ids, ascending, unique; empty: none used
     // Byte lengths as the platform reports them: the longest report of each kind plus one
     // byte for the report id (present even when the collection uses no ids); 0 when none.
     uint16_t input_report_length = 0;
     uint16_t output_report_length = 0;
     uint16_t feature_report_length = 0;
     std::vector<HidInputCapability> input_caps;
+    std::vector<uint8_t> input_report_ids;  // ids of the input reports (0: no ids), ascending
     bool has_input_report(uint8_t id) const;
 };
 

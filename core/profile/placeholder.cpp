@@ -1,1 +1,0 @@
-// Profile files and data model.
