@@ -1,0 +1,134 @@
+#include "core/profile/json_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "core/platform/files.h"
+#include "core/platform/platform.h"
+
+namespace tellune {
+namespace {
+
+const Json::Value& null_value() {
+    static const Json::Value null;
+    return null;
+}
+
+}  // namespace
+
+std::string readjsonFile(const std::string& path) {
+    // O_NONBLOCK: a FIFO planted under a data file name must not hang the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        debug_printf("readjsonFile 错误吗：：%d", errno);
+        return {};
+    }
+    std::string data;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxJsonFileSize) {
+        data.resize(size_t(st.st_size));
+        size_t got = 0;
+        while (got < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += size_t(n);
+        }
+        if (got != data.size()) data.clear();
+    }
+    ::close(fd);
+    return data;
+}
+
+Json::Value read_json(const std::string& path) {
+    const std::string text = readjsonFile(path);
+    if (text.empty()) {
+        debug_line(path);
+        return {};
+    }
+    Json::Value root;
+    try {
+        Json::Reader reader;
+        // Deeply nested input makes the reader throw when it exceeds its depth limit.
+        if (!reader.parse(text, root, true)) return {};
+    } catch (const std::exception&) {
+        return {};
+    }
+    return root;
+}
+
+std::string styled_json(const Json::Value& value) {
+    Json::StyledWriter writer;
+    return writer.write(value);
+}
+
+bool write_json_file(const std::string& path, const Json::Value& value) {
+    std::string text;
+    try {
+        text = styled_json(value);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return write_file_atomic(path, text);
+}
+
+int write_json(const std::string& path, const Json::Value& value) {
+    write_json_file(path, value);
+    return 0;
+}
+
+const Json::Value& json_get(const Json::Value& v, const char* key) {
+    if (!v.isObject()) return null_value();
+    const Json::Value* found = v.find(key, key + std::strlen(key));
+    return found ? *found : null_value();
+}
+
+const Json::Value& json_get(const Json::Value& v, int index) {
+    if (!v.isArray() || index < 0 || Json::ArrayIndex(index) >= v.size()) return null_value();
+    return v[Json::ArrayIndex(index)];
+}
+
+int json_int(const Json::Value& v, int fallback) {
+    if (v.isBool()) return v.asBool() ? 1 : 0;
+    if (v.isInt()) return v.asInt();
+    if (v.isDouble()) {
+        const double d = v.asDouble();
+        if (std::isfinite(d) && d > double(INT_MIN) - 1.0 && d < double(INT_MAX) + 1.0)
+            return int(d);
+    }
+    return fallback;
+}
+
+bool json_bool(const Json::Value& v, bool fallback) {
+    if (v.isBool()) return v.asBool();
+    if (v.isIntegral()) return v.isUInt64() ? v.asUInt64() != 0 : v.asInt64() != 0;
+    if (v.isDouble()) return v.asDouble() != 0.0;
+    return fallback;
+}
+
+std::string json_string(const Json::Value& v, const std::string& fallback) {
+    return v.isString() ? v.asString() : fallback;
+}
+
+Json::Value& json_slot(Json::Value& v, const char* key) {
+    if (!v.isObject()) v = Json::Value(Json::objectValue);
+    return v[key];
+}
+
+Json::Value& json_slot(Json::Value& v, int index) {
+    if (!v.isArray()) v = Json::Value(Json::arrayValue);
+    if (index < 0) index = 0;
+    if (index > kMaxJsonIndex) index = kMaxJsonIndex;
+    // JsonCpp would store only the one element; fill the gap so the array stays dense and
+    // compares and iterates like an array read from a file.
+    while (v.size() <= Json::ArrayIndex(index)) v.append(Json::Value());
+    return v[Json::ArrayIndex(index)];
+}
+
+}  // namespace tellune

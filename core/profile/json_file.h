@@ -1,0 +1,65 @@
+#pragma once
+// Whole-document JSON files (profiles, light presets, every ".Json"/".ini"/".config" file) and
+// type-safe access to their values.
+//
+// Hand-edited or damaged files are normal input here, and JsonCpp throws or asserts when a
+// value has another type than the accessor expects. Every reader in core/profile goes through
+// the helpers below so that a value of the wrong type reads as missing and nothing throws.
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <string>
+
+namespace tellune {
+
+// The whole file, or an empty string when it cannot be opened, is not a regular file, is
+// larger than kMaxJsonFileSize or cannot be read completely.
+std::string readjsonFile(const std::string& path);
+
+// The parsed document (comments collected), or a null value when the file is empty,
+// unreadable or not JSON. Never throws.
+Json::Value read_json(const std::string& path);
+
+// Writes `value` in the styled layout, atomically. Always returns 0: callers of the file
+// layer do not act on write failures. Use write_json_file to learn the outcome.
+int write_json(const std::string& path, const Json::Value& value);
+// Same write; false when the file could not be replaced (the old file is then kept).
+bool write_json_file(const std::string& path, const Json::Value& value);
+
+// Styled text of a value, as write_json stores it.
+std::string styled_json(const Json::Value& value);
+
+// Files bigger than this are refused: no data file of ours comes near it, and reading an
+// arbitrary huge file whole would only exhaust memory.
+inline constexpr std::int64_t kMaxJsonFileSize = 64 * 1024 * 1024;
+
+// Largest array index the writers will create. A hostile index (a group number of 2e9 read
+// from a file) would otherwise make JsonCpp serialise billions of nulls.
+inline constexpr int kMaxJsonIndex = 4096;
+
+// --- Reading: a missing key, an index out of range or a value of the wrong type all give
+// a null value (or the fallback), never an exception.
+
+// v[key] when v is an object holding key, else a null value.
+const Json::Value& json_get(const Json::Value& v, const char* key);
+// v[index] when v is an array longer than index, else a null value. Negative = missing.
+const Json::Value& json_get(const Json::Value& v, int index);
+
+// Integers, integral doubles and booleans as int. A double is truncated towards zero.
+// Anything else, and numbers outside the int range, give `fallback`.
+int json_int(const Json::Value& v, int fallback = 0);
+// Booleans and numbers (non-zero = true); anything else gives `fallback`.
+bool json_bool(const Json::Value& v, bool fallback = false);
+// Strings only; anything else gives `fallback`.
+std::string json_string(const Json::Value& v, const std::string& fallback = {});
+
+// --- Writing: the container is turned into the right kind first, replacing a value of the
+// wrong type (which readers would ignore anyway), so operator[] cannot throw.
+
+// v[key]; v becomes an object when it is not one.
+Json::Value& json_slot(Json::Value& v, const char* key);
+// v[index]; v becomes an array when it is not one. index must be 0..kMaxJsonIndex.
+Json::Value& json_slot(Json::Value& v, int index);
+
+}  // namespace tellune
