@@ -1,0 +1,98 @@
+#pragma once
+// Device slots, the HID match table and the scan pass that binds present interfaces to
+// slots and notices their removal.
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/hid/hid_backend.h"
+#include "core/hid/hid_device.h"
+
+namespace tellune::hid {
+
+enum DeviceKind : uint16_t {
+    kKindKeyboard = 1,
+    kKindMouse = 2,
+    kKindMousePad = 3,
+    kKindWirelessMouse = 6,  // a mouse reached through its wireless receiver
+    kKindHeadset = 7,
+};
+
+enum SlotRole : uint16_t {
+    kRoleConfiguration = 0,  // the interface the command channel is opened on
+    kRoleSecondary = 0xFF,   // the interface the input-report thread listens on
+};
+
+struct DeviceSlot {
+    uint16_t vendor_id = 0;
+    uint16_t product_id = 0;
+    uint16_t interface_number = 0;  // "&mi_"
+    uint16_t collection = 0;        // "&col"
+    uint16_t kind = 0;
+    uint16_t role = 0;
+    uint16_t present = 0;  // 1 while a device is bound
+    uint16_t usage_page = 0;
+    uint16_t usage = 0;
+    uint16_t reserved[2] = {0, 0};
+    std::string path;  // of the bound interface; empty when none
+};
+
+// The same slot: everything but presence and path is equal.
+bool same_slot(const DeviceSlot& a, const DeviceSlot& b);
+
+// The seven supported interfaces, in slot order.
+const std::array<DeviceSlot, 7>& hid_match_table();
+
+// Runs the scan pass, on its own thread every 100 ms or directly with ScanOnce().
+// The callbacks run on the scanning thread, synchronously, with no lock held, so they may
+// call Slots(). Stop() must not be called from a callback.
+class DeviceScanner {
+public:
+    struct Callbacks {
+        std::function<void(int slot)> arrival;
+        std::function<void(int slot)> removal;
+        std::function<void()> first_pass;  // once, after the first complete pass
+    };
+
+    DeviceScanner(HidBackend& backend, Callbacks callbacks);
+    ~DeviceScanner();
+    DeviceScanner(const DeviceScanner&) = delete;
+    DeviceScanner& operator=(const DeviceScanner&) = delete;
+
+    void Start(int period_ms = 100);
+    // Wakes the thread and waits for it to end (at most one pass).
+    void Stop();
+    bool Running() const { return thread_.joinable(); }
+
+    // One pass: discovery (when some slot is free), then the removal check.
+    void ScanOnce();
+    // A copy of the slot list.
+    std::vector<DeviceSlot> Slots() const;
+
+private:
+    void run(int period_ms);
+    void discover();
+    void check_removal();
+
+    HidBackend& backend_;
+    Callbacks callbacks_;
+    CHidDevice probe_;
+    bool first_pass_told_ = false;  // scanning thread only
+
+    mutable std::mutex slots_mutex_;
+    std::vector<DeviceSlot> slots_;
+
+    std::mutex stop_mutex_;
+    std::condition_variable stop_cv_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+}  // namespace tellune::hid
