@@ -186,22 +186,19 @@ bool CHidDevice::IsOpen() const {
     return link_ != nullptr;
 }
 
-std::shared_ptr<CHidDevice::Link> CHidDevice::link() const {
+std::shared_ptr<CHidDevice::Link> CHidDevice::acquire() const {
+    // Counted under the lock, so Close() either sees this transfer or it sees no link.
     std::lock_guard lock(mutex_);
+    if (link_) ++link_->in_flight;
     return link_;
 }
 
 IoResult CHidDevice::ReadReport(std::span<uint8_t> buffer, int timeout_ms) {
-    bool uses_ids;
-    std::shared_ptr<Link> l;
-    {
-        std::lock_guard lock(mutex_);
-        l = link_;
-        uses_ids = !collection_.report_ids.empty();
-    }
-    if (!l || buffer.empty()) return {IoStatus::error, 0};
-    ++l->in_flight;
+    if (buffer.empty()) return {IoStatus::error, 0};
+    std::shared_ptr<Link> l = acquire();
+    if (!l) return {IoStatus::error, 0};
     ++reading_;
+    const bool uses_ids = !l->connection->collection().report_ids.empty();
     IoResult r;
     if (uses_ids) {
         r = l->connection->read(buffer, timeout_ms);
@@ -219,9 +216,9 @@ IoResult CHidDevice::ReadReport(std::span<uint8_t> buffer, int timeout_ms) {
 }
 
 IoResult CHidDevice::WriteReport(std::span<const uint8_t> report, int timeout_ms) {
-    std::shared_ptr<Link> l = link();
-    if (!l || report.empty()) return {IoStatus::error, 0};
-    ++l->in_flight;
+    if (report.empty()) return {IoStatus::error, 0};
+    std::shared_ptr<Link> l = acquire();
+    if (!l) return {IoStatus::error, 0};
     ++writing_;
     IoResult r = l->connection->write(report, timeout_ms);
     --writing_;
@@ -230,9 +227,9 @@ IoResult CHidDevice::WriteReport(std::span<const uint8_t> report, int timeout_ms
 }
 
 bool CHidDevice::SendOutputReportSync(std::span<const uint8_t> report) {
-    std::shared_ptr<Link> l = link();
-    if (!l || report.empty()) return false;
-    ++l->in_flight;
+    if (report.empty()) return false;
+    std::shared_ptr<Link> l = acquire();
+    if (!l) return false;
     bool ok = l->connection->send_output_report(report);
     --l->in_flight;
     return ok;

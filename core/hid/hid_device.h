@@ -102,7 +102,7 @@ private:
         std::shared_ptr<HidConnection> connection;
         std::atomic<int> in_flight{0};
     };
-    std::shared_ptr<Link> link() const;
+    std::shared_ptr<Link> acquire() const;
 
     HidBackend& backend_;
 
