@@ -88,6 +88,9 @@ TEST(EmulatedBackend, AccessRightsAndCollectionsLimitIo) {
     auto consumer = rig.backend.open(interface_paths(*rig.device)[2], kReadWrite);
     EXPECT_EQ(consumer->write(hex("04 01 00 01"), 100).status, hid::IoStatus::error);
     EXPECT_EQ(rig.connection->write(hex("04 01 00 01", 63), 100).status, hid::IoStatus::error);
+    EXPECT_EQ(rig.connection->write(hex("05 01 00 01"), 100).status, hid::IoStatus::error);
+    EXPECT_EQ(rig.connection->write({}, 100).status, hid::IoStatus::error);
+    EXPECT_EQ(rig.connection->write(hex("04 01 00 01", 65), 100).status, hid::IoStatus::error);
     EXPECT_EQ(rig.device->command_count(kCmdBegin), 0u);
 }
 
