@@ -67,12 +67,12 @@ TEST_F(DefaultData, MouseDefaults) {
     ASSERT_LE(stages.size(), 8u);
     std::set<std::uint32_t> colours;
     for (const auto& st : stages) {
-        EXPECT_LE(st.dpi_x, 139);  // slider steps, not DPI
+        EXPECT_LE(int(st.dpi_x), 139);  // slider steps, not DPI
         colours.insert(std::uint32_t(st.red) << 16 | std::uint32_t(st.green) << 8 | st.blue);
     }
     EXPECT_EQ(colours.size(), stages.size());
-    EXPECT_EQ(stages[0].dpi_x, 3);  // 400 DPI
-    EXPECT_EQ(stages[1].dpi_x, 7);  // 800 DPI
+    EXPECT_EQ(int(stages[0].dpi_x), 3);  // 400 DPI
+    EXPECT_EQ(int(stages[1].dpi_x), 7);  // 800 DPI
     EXPECT_EQ(stages[0].active, 1);
     EXPECT_LT(m.active_stage(), int(stages.size()));
     EXPECT_LE(m.read_system_words().word[2] >> 16, 4u);  // report-rate option 0..4

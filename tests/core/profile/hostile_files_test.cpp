@@ -21,9 +21,7 @@ const std::vector<std::string>& hostile_documents() {
     static const std::vector<std::string> docs = {
         "",
         R"({"Device": [{"LightInfo": {"SelectItem": 1, "Li)",
-        std::string("\x7f"
-                    "ELF\x02\x01\x01\x00\x00\x00\xff\xfe",
-                    14),
+        std::string{'\x7f', 'E', 'L', 'F', '\x02', '\x01', '\x01', '\0', '\0', '\xff', '\xfe'},
         "[1, 2, 3]",
         "\"just a string\"",
         "12345",
@@ -147,7 +145,7 @@ TEST(HostileFiles, WrongTypesReadAsDefaults) {
     EXPECT_EQ(keys[3].default_assignment(), 0u);
     const auto stages = m.read_dpi_stages();
     ASSERT_EQ(stages.size(), 3u);
-    EXPECT_EQ(stages[1].dpi_x, 0);
+    EXPECT_EQ(int(stages[1].dpi_x), 0);
     EXPECT_EQ(m.active_stage(), 0);
     EXPECT_EQ(m.read_system_words(), MouseSystemWords{});
     const auto corrections = m.read_corrections();

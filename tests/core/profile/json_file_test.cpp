@@ -57,7 +57,7 @@ TEST(JsonFile, ReadJsonGivesNullForAnythingButJson) {
     const std::vector<std::string> bad = {
         "",
         "{\"Device\": [ {\"LightInfo\": {\"Sel",
-        std::string("\x00\xff\xfe\x01garbage\x80", 11),
+        std::string("\x00\xff\xfe\x01garbage\x80", 12),
         "not json at all",
         "{\"a\": 1,,}",
     };

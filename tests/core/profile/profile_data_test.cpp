@@ -132,7 +132,7 @@ TEST(ProfileData, EveryWriterRoundTripsThroughTheFile) {
     const auto keys = m.read_key_assignments();
     ASSERT_EQ(keys.size(), 2u);
     EXPECT_EQ(keys[1].assignment(), 0x700201u);
-    EXPECT_EQ(keys[1].key_index, 1);
+    EXPECT_EQ(int(keys[1].key_index), 1);
     const auto stages = m.read_dpi_stages();
     ASSERT_EQ(stages.size(), 2u);
     EXPECT_EQ(bytes_of(stages[1]), (Bytes{0, 1, 63, 0, 31, 0, 0, 0, 255}));
@@ -204,15 +204,15 @@ TEST(ProfileData, DpiStagesMergeIntoTheCurrentList) {
     load(m, s, stages(3, 20));  // stages 4 and 5 keep their values
     auto list = m.read_dpi_stages();
     ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(list[0].dpi_x, 20);
-    EXPECT_EQ(list[2].dpi_x, 22);
-    EXPECT_EQ(list[3].dpi_x, 13);
-    EXPECT_EQ(list[4].dpi_x, 14);
+    EXPECT_EQ(int(list[0].dpi_x), 20);
+    EXPECT_EQ(int(list[2].dpi_x), 22);
+    EXPECT_EQ(int(list[3].dpi_x), 13);
+    EXPECT_EQ(int(list[4].dpi_x), 14);
 
     load(m, s, stages(7, 30));  // two appended
     list = m.read_dpi_stages();
     ASSERT_EQ(list.size(), 7u);
-    EXPECT_EQ(list[6].dpi_x, 36);
+    EXPECT_EQ(int(list[6].dpi_x), 36);
 
     // Without "DPIStages" the list and the active stage stay as they are.
     m.set_active_stage(4);
