@@ -43,6 +43,7 @@ struct OpenMode {
 // One open top-level collection. Reads return only the input reports of this collection
 // (byte 0 = report id, or the bare report when the collection uses no report ids).
 // abort() may be called from any thread; it ends a waiting read or write with `aborted`.
+// Like an auto-reset event, an abort with nothing waiting should end the next wait instead.
 class HidConnection {
 public:
     virtual ~HidConnection() = default;

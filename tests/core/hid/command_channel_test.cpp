@@ -22,8 +22,9 @@ constexpr const char* kPath = "/dev/hidraw1?vid_0c45&pid_7643&mi_01&col04";
 // A device that keeps a memory: reads return it at the request's offset, writes store
 // into it. `status` gives the status byte of the n-th request (counting from 1).
 struct MemoryDevice {
+    static constexpr size_t kLightArea = 0x10000;
     std::mutex mutex;
-    uint8_t memory[0x10000 + 64] = {};
+    uint8_t memory[0x20000] = {};
     int requests = 0;
     std::function<uint8_t(int n, uint8_t command)> status;
 
@@ -49,10 +50,12 @@ struct MemoryDevice {
             case 6:
             case 9:
             case 11:
-            case 18:
             case 21:
             case 23:
                 std::copy_n(r.begin() + 8, length, memory + offset);
+                break;
+            case 18:  // light frames have a memory of their own
+                std::copy_n(r.begin() + 8, length, memory + kLightArea + offset);
                 break;
             case 0xAA:
                 reply[8] = 0xFF;
@@ -301,7 +304,7 @@ TEST_F(CommandChannelTest, LightFramesDropWhileBusyAndSkipWireless) {
     ASSERT_EQ(channel_.WriteLightFrame(frame), 1);
     ASSERT_EQ(device_->Written().size(), 2u);
     EXPECT_TRUE(lines.empty());  // light frames leave no trace
-    EXPECT_EQ(memory_.memory[0], 9);
+    EXPECT_EQ(memory_.memory[MemoryDevice::kLightArea], 9);
 
     channel_.SetWireless(true);
     EXPECT_EQ(channel_.WriteLightFrame(frame), 1);
@@ -322,7 +325,8 @@ TEST_F(CommandChannelTest, LightFramesDropWhileBusyAndSkipWireless) {
 // A chunked read, indexed light writes and light frames from three threads: every
 // command still gets its own reply (checked through the data it reads back).
 TEST_F(CommandChannelTest, LightTrafficInterleavesWithChunkedCommands) {
-    for (int i = 0; i < 4096; ++i) memory_.memory[i] = static_cast<uint8_t>(i * 13 + i / 256);
+    auto pattern = [](int i) { return static_cast<uint8_t>(i * 13 + i / 256); };
+    for (int i = 0; i < 4096; ++i) memory_.memory[i] = pattern(i);
     device_->latency = std::chrono::milliseconds(1);
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0}, frames{0}, indexed{0};
@@ -345,7 +349,7 @@ TEST_F(CommandChannelTest, LightTrafficInterleavesWithChunkedCommands) {
         uint8_t out[300] = {};
         int base = (round * 97) % 3000;
         ASSERT_EQ(channel_.ReadAt(out, base), 1) << round;
-        for (int i = 0; i < 300; ++i) ASSERT_EQ(out[i], memory_.memory[base + i]) << round;
+        for (int i = 0; i < 300; ++i) ASSERT_EQ(out[i], pattern(base + i)) << round;
     }
     stop = true;
     frames_thread.join();
