@@ -1,0 +1,17 @@
+#pragma once
+// Choices made on the command line, read by the parts that act on them.
+
+namespace tellune::ui {
+
+struct AppOptions {
+    // Start on the emulated devices instead of scanning for real ones.
+    bool emulate = false;
+};
+
+// Interface thread only.
+inline AppOptions& app_options() {
+    static AppOptions options;
+    return options;
+}
+
+}  // namespace tellune::ui

@@ -1,0 +1,57 @@
+#pragma once
+// Window message and timer numbers of the shell. Later code posts the same numbers, so they
+// stay fixed; the event type carries them across threads.
+
+#include <QEvent>
+#include <QString>
+
+namespace tellune::ui {
+
+enum Message : int {
+    kMsgTray = 1025,         // lparam: 514 left button up, 517 right button up
+    kMsgInputHook = 1054,    // wparam 1 install, 0 remove
+    kMsgMenuCommand = 1145,  // data: the menu item's name
+    kMsgDebugOnly = 1224,
+    kMsgShowProgress = 3072,   // shows "setting_progress"
+    kMsgLanguage = 3089,       // wparam: language index
+    kMsgDeviceArrived = 3090,  // wparam: slot index
+    kMsgDeviceRemoved = 3091,  // wparam: slot index
+    kMsgOpenSettings = 3093,
+    kMsgClearSetBadge = 3094,
+    kMsgShowYourself = 0x7E00,  // stands for the message registered under the title
+};
+
+enum TrayEvent : int { kTrayLeftUp = 514, kTrayRightUp = 517 };
+
+enum Timer : int {
+    kTimerShowMain = 1011,
+    kTimerTrayMenu = 1032,
+    kTimerApplyProfile = 1055,
+};
+
+// A window message posted to CMainWnd; posting it is safe from any thread.
+class WindowMessageEvent : public QEvent {
+public:
+    WindowMessageEvent(int message, qintptr wparam, qintptr lparam, QString data)
+        : QEvent(event_type()),
+          message_(message),
+          wparam_(wparam),
+          lparam_(lparam),
+          data_(std::move(data)) {}
+    static QEvent::Type event_type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    int message() const { return message_; }
+    qintptr wparam() const { return wparam_; }
+    qintptr lparam() const { return lparam_; }
+    const QString& data() const { return data_; }
+
+private:
+    int message_;
+    qintptr wparam_;
+    qintptr lparam_;
+    QString data_;
+};
+
+}  // namespace tellune::ui

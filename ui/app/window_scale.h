@@ -1,0 +1,24 @@
+#pragma once
+// Interface scale rules shared by the windows.
+
+namespace tellune::ui {
+
+// Base size of the main window at 96 dots per inch.
+inline constexpr int kMainWidth = 1000;
+inline constexpr int kMainHeight = 640;
+
+// 144 dots per inch on a monitor larger than 1500 x 960, else 96.
+int scale_for_monitor(int width, int height);
+
+// Whether the windows can be laid out at `dpi`: 48, 72, 96, 120, 144, 168 or 192.
+bool is_valid_scale(int dpi);
+
+// `dpi` when valid; else 96, with `error_line` written as a debug line.
+int checked_scale(int dpi, const char* error_line);
+
+// `length` at 96 dots per inch, scaled to `dpi`.
+inline int scaled(int length, int dpi) {
+    return length * dpi / 96;
+}
+
+}  // namespace tellune::ui
