@@ -72,11 +72,14 @@ int main(int argc, char** argv) {
     fonts.register_all(data + "Font/");
 
     const QString skin = data + "skin/";
-    QFile style(skin + "style/dark.qss");
-    if (style.open(QIODevice::ReadOnly)) app.setStyleSheet(QString::fromUtf8(style.readAll()));
-
     LanguageManager language(LanguageManager::default_config_path(), skin,
                              LanguageManager::default_settings_path());
+    QFile style(skin + "style/dark.qss");
+    if (style.open(QIODevice::ReadOnly)) {
+        const QString css = QString::fromUtf8(style.readAll());
+        language.fonts().set_base_style_sheet(css);
+        app.setStyleSheet(css);
+    }
     {
         CMainWnd wnd(language);
         if (!wnd.load()) {

@@ -44,6 +44,25 @@ TEST(WindowScaleTest, InvalidScaleFallsBackWithTheDebugLine) {
               (std::vector<std::string>{"MAIN_WND DPI SET ERROR", "MAIN_WND DPI SET ERROR"}));
 }
 
+TEST(WindowScaleTest, FixedSizesScaleFromTheirBaseWithoutCompounding) {
+    QWidget root;
+    auto* button = new QPushButton(&root);
+    button->setMinimumSize(100, 20);
+    button->setMaximumSize(200, QWIDGETSIZE_MAX);
+    button->setIconSize(QSize(16, 16));
+    auto* free = new QWidget(&root);
+    scale_fixed_sizes(&root, 144);
+    scale_fixed_sizes(&root, 144);
+    EXPECT_EQ(button->minimumSize(), QSize(150, 30));
+    EXPECT_EQ(button->maximumSize(), QSize(300, QWIDGETSIZE_MAX));
+    EXPECT_EQ(button->iconSize(), QSize(24, 24));
+    EXPECT_EQ(free->minimumSize(), QSize(0, 0));
+    EXPECT_EQ(free->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    scale_fixed_sizes(&root, 96);
+    EXPECT_EQ(button->minimumSize(), QSize(100, 20));
+    EXPECT_EQ(button->iconSize(), QSize(16, 16));
+}
+
 // Stands for the device pages: records what the shell asks of it.
 class FakeDevices : public ShellExtension {
 public:

@@ -114,20 +114,35 @@ QFont FontTable::font(int id) const {
     return it != fonts_.end() ? *it : QApplication::font();
 }
 
-void FontTable::apply(QWidget* root) const {
-    if (fonts_.isEmpty()) return;
+QString FontTable::style_sheet() const {
+    if (fonts_.isEmpty()) return {};
+    // Style sheet fonts win over QWidget::setFont, so the table is expressed as rules: one for
+    // every widget, one per font id for the widgets that name one.
+    const QFont base = font(kDefault);
+    QString css = QString("QWidget { font-family: \"%1\"; font-size: %2px; }\n")
+                      .arg(base.family())
+                      .arg(base.pixelSize());
+    for (auto it = fonts_.begin(); it != fonts_.end(); ++it) {
+        if (it.key() == kDefault) continue;
+        css +=
+            QString("*[fontid=\"%1\"] { font-size: %2px; font-weight: %3; text-decoration: %4; }\n")
+                .arg(it.key())
+                .arg(it->pixelSize())
+                .arg(it->bold() ? "bold" : "normal")
+                .arg(it->underline() ? "underline" : "none");
+    }
+    return css;
+}
+
+void FontTable::set_base_style_sheet(const QString& css) {
+    base_css_ = css;
+}
+
+void FontTable::apply() const {
+    if (fonts_.isEmpty() || !qApp) return;
     QApplication::setFont(font(kDefault));
-    if (!root) return;
-    // Widgets polished by a style sheet keep the font they had; setting it on the window
-    // reaches them through inheritance.
-    if (root->isWindow()) root->setFont(font(kDefault));
-    auto apply_one = [this](QWidget* w) {
-        bool ok = false;
-        const int id = w->property("fontid").toInt(&ok);
-        if (ok && w->property("fontid").isValid()) w->setFont(font(id));
-    };
-    apply_one(root);
-    for (QWidget* w : root->findChildren<QWidget*>()) apply_one(w);
+    const QString css = base_css_ + "\n" + style_sheet();
+    if (qApp->styleSheet() != css) qApp->setStyleSheet(css);
 }
 
 LanguageManager::LanguageManager(QString config_path, QString skin_folder, QString settings_path)
@@ -164,10 +179,8 @@ bool LanguageManager::apply_language(int index) {
             debug_printf("language file not loaded: %s", entry.file.toUtf8().constData());
         store_language_id(entry.id);
     }
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        retranslate(top);
-        if (fonts_rebuilt_) fonts_.apply(top);
-    }
+    for (QWidget* top : QApplication::topLevelWidgets()) retranslate(top);
+    if (fonts_rebuilt_) fonts_.apply();
     return true;
 }
 

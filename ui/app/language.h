@@ -36,7 +36,8 @@ bool font_table_needs_rebuild(int next, int current);
 QString available_face(const QString& wanted);
 
 // The interface fonts by id, shared by every window. Widgets pick one with the dynamic
-// property "fontid" (int); the rest use the default font.
+// property "fontid" (int); the rest use the default font. Applied as style sheet rules
+// after the skin's own style sheet.
 class FontTable {
 public:
     static constexpr int kDefault = -1;
@@ -50,11 +51,16 @@ public:
     QString face() const { return face_; }
     // The font of `id`, or the default font for an id the table lacks.
     QFont font(int id) const;
-    // Sets the default font as the application font and the "fontid" fonts below `root`.
-    void apply(QWidget* root) const;
+    // The table as style sheet rules.
+    QString style_sheet() const;
+    // The skin's style sheet, which the font rules are appended to.
+    void set_base_style_sheet(const QString& css);
+    // Sets the application style sheet (skin + fonts) and the application font.
+    void apply() const;
 
 private:
     QString face_;
+    QString base_css_;
     int dpi_ = 96;
     QMap<int, QFont> fonts_;
 };

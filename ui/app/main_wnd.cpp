@@ -328,7 +328,8 @@ void CMainWnd::show_main_window() {
     screen_dpi_ =
         checked_scale(scale_for_monitor(full.width(), full.height()), "MAIN_WND DPI SET ERROR");
     language_.fonts().set_scale(screen_dpi_);
-    language_.fonts().apply(this);
+    language_.fonts().apply();
+    scale_fixed_sizes(root_, screen_dpi_);
     resize(scaled(kMainWidth, screen_dpi_), scaled(kMainHeight, screen_dpi_));
     const QRect area = s ? s->availableGeometry() : full;
     move(area.center() - QPoint(width() / 2, height() / 2));
@@ -376,7 +377,6 @@ void CMainWnd::close_child_windows() {
 void CMainWnd::open_about() {
     if (!about_) {
         about_ = new CAboutWnd(this);
-        language_.fonts().apply(about_);
     }
     about_->show();
     about_->raise();

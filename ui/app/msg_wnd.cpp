@@ -70,9 +70,7 @@ void CMsgWnd::set_scale(int dpi) {
     dpi = checked_scale(dpi, "MSG_WND DPI SET ERROR");
     if (dpi == dpi_) return;
     dpi_ = dpi;
-    QFont f = font();
-    f.setPixelSize(scaled(14, dpi_));
-    setFont(f);
+    scale_fixed_sizes(this, dpi_);
     resize(scaled(kWidth, dpi_), scaled(kHeight, dpi_));
 }
 

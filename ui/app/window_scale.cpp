@@ -1,5 +1,8 @@
 #include "ui/app/window_scale.h"
 
+#include <QAbstractButton>
+#include <QWidget>
+
 #include "core/platform/platform.h"
 
 namespace tellune::ui {
@@ -27,6 +30,39 @@ int checked_scale(int dpi, const char* error_line) {
     if (is_valid_scale(dpi)) return dpi;
     debug_line(error_line);
     return 96;
+}
+
+namespace {
+
+int scale_length(int length, int dpi) {
+    if (length <= 0 || length >= QWIDGETSIZE_MAX) return length;  // "none" and "unbounded"
+    return scaled(length, dpi);
+}
+
+QSize scale_size(QSize size, int dpi) {
+    return {scale_length(size.width(), dpi), scale_length(size.height(), dpi)};
+}
+
+QSize base_size(QWidget* w, const char* property, QSize current) {
+    const QVariant stored = w->property(property);
+    if (stored.isValid()) return stored.toSize();
+    w->setProperty(property, current);
+    return current;
+}
+
+void scale_one(QWidget* w, int dpi) {
+    w->setMinimumSize(scale_size(base_size(w, "_tellune_min", w->minimumSize()), dpi));
+    w->setMaximumSize(scale_size(base_size(w, "_tellune_max", w->maximumSize()), dpi));
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setIconSize(scale_size(base_size(w, "_tellune_icon", button->iconSize()), dpi));
+}
+
+}  // namespace
+
+void scale_fixed_sizes(QWidget* root, int dpi) {
+    if (!root) return;
+    scale_one(root, dpi);
+    for (QWidget* w : root->findChildren<QWidget*>()) scale_one(w, dpi);
 }
 
 }  // namespace tellune::ui

@@ -1,6 +1,8 @@
 #pragma once
 // Interface scale rules shared by the windows.
 
+class QWidget;
+
 namespace tellune::ui {
 
 // Base size of the main window at 96 dots per inch.
@@ -20,5 +22,10 @@ int checked_scale(int dpi, const char* error_line);
 inline int scaled(int length, int dpi) {
     return length * dpi / 96;
 }
+
+// Scales the fixed sizes the layouts give (minimum and maximum sizes, icon sizes) of `root`
+// and its descendants to `dpi`. The sizes first seen are kept as the 96 dpi base, so
+// scaling again does not compound.
+void scale_fixed_sizes(QWidget* root, int dpi);
 
 }  // namespace tellune::ui
