@@ -1,0 +1,1 @@
+// Per-product protocols and the software light engine.
