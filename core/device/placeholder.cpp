@@ -1,1 +1,0 @@
-// Per-product protocols and the software light engine.
