@@ -173,6 +173,7 @@ void LightEngine::apply_light_settings(const LightSettings& settings,
         pattern_[0] = 1;
     }
     settings_ = settings;
+    drawn_ = false;
     render_zones(zones, now_ms);
     steps_ = steps;
     step_index_ = 0;
@@ -206,10 +207,12 @@ void LightEngine::tick(uint32_t now_ms) {
     const int row = row_of_mode();
     if (row < 0) {
         run_step_player(now_ms);
+        drawn_ = true;
         return;
     }
     if (++counter_ < kThresholds[static_cast<size_t>(row)][speed()]) return;
     counter_ = 0;
+    drawn_ = true;
     switch (settings_.select_item()) {
         case kModeWave:
             render_wave();
@@ -249,18 +252,19 @@ void LightEngine::tick(uint32_t now_ms) {
 
 uint32_t LightEngine::ticks_until_change(uint32_t now_ms) const {
     const int row = row_of_mode();
-    if (row < 0) return steps_.empty() ? kNoChange : 1;
+    if (row < 0) return steps_.empty() && drawn_ ? kNoChange : 1;
+    const uint32_t threshold = kThresholds[static_cast<size_t>(row)][speed()];
+    const uint32_t first = counter_ < threshold ? threshold - counter_ : 1;
     switch (settings_.select_item()) {
         case kModeStatic:
         case kModeOff6:
         case kModeOff7:
         case kModeFixedPattern:
-            return kNoChange;
+            // The same frame every time: once drawn, only new settings change it.
+            return drawn_ ? kNoChange : first;
         default:
             break;
     }
-    const uint32_t threshold = kThresholds[static_cast<size_t>(row)][speed()];
-    const uint32_t first = counter_ < threshold ? threshold - counter_ : 1;
     const uint8_t mode = settings_.select_item();
     if (mode != kModeBlink && mode != kModeFourColourBlink) return first;
     // A blink frame only changes at a toggle: the first run at which the period is over.

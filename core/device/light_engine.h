@@ -161,6 +161,7 @@ private:
     uint8_t mark_ = 0;  // ripple mark position
     bool blink_on_ = false;
     uint32_t last_toggle_ = 0;
+    bool drawn_ = false;  // an effect ran since the settings were applied
 
     std::vector<LightEffectStep> steps_;
     size_t step_index_ = 0;

@@ -69,7 +69,8 @@ TEST(LightDecay, ByLevelBand) {
 TEST(LightEngineEffects, StaticRunsAtItsThreshold) {
     LightEngine e(4);
     e.apply_light_settings(mode(kModeStatic, 2, 0, 0, 0, 10, 20, 30), {}, {}, 0);
-    run(e, 0, 6);  // row 5 at speed 0: every 7 ticks
+    EXPECT_EQ(e.ticks_until_change(0), 7u);  // not drawn yet
+    run(e, 0, 6);                            // row 5 at speed 0: every 7 ticks
     expect_all(e, {0, 0, 0, 0});
     e.tick(7);
     expect_all(e, {10, 20, 30, 135});
