@@ -5,8 +5,13 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "core/hid/device_slots.h"
+#include "core/hid/hidraw_backend.h"
 #include "core/platform/platform.h"
+#include "emulator/emulated_backend.h"
+#include "emulator/products.h"
 #include "ui/app/app_options.h"
+#include "ui/app/device_pages.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
 #include "ui/app/messages.h"
@@ -20,6 +25,31 @@ void print_usage() {
         "Usage: tellune [--emulate] [--version]\n"
         "  --emulate   start on the emulated devices\n"
         "  --version   print the version and exit\n");
+}
+
+// Real devices through hidraw; the emulated demo devices when asked to, or when a first
+// scan finds no supported device, so the program always has something to show.
+std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
+    if (!emulate) {
+        auto hidraw = std::make_shared<tellune::hid::HidrawBackend>();
+        int found = 0;
+        tellune::hid::DeviceScanner probe(*hidraw, {[&found](int) { ++found; }, {}, {}});
+        probe.ScanOnce();
+        if (found > 0) {
+            tellune::debug_printf("devices: hidraw (%d interfaces found)", found);
+            return hidraw;
+        }
+        tellune::debug_line("devices: no supported device on hidraw, using the emulated devices");
+    } else {
+        tellune::debug_line("devices: emulated (--emulate)");
+    }
+    // One of each product, the mouse plugged first so that its page is the one shown.
+    auto demo = std::make_shared<tellune::emulator::EmulatedBackend>();
+    demo->plug(tellune::emulator::make_mouse());
+    demo->plug(tellune::emulator::make_keyboard());
+    demo->plug(tellune::emulator::make_mouse_pad());
+    demo->plug(tellune::emulator::make_headset());
+    return demo;
 }
 
 }  // namespace
@@ -80,8 +110,10 @@ int main(int argc, char** argv) {
         language.fonts().set_base_style_sheet(css);
         app.setStyleSheet(css);
     }
+    const std::shared_ptr<tellune::hid::HidBackend> backend = choose_backend(app_options().emulate);
     {
         CMainWnd wnd(language);
+        wnd.add_extension(std::make_unique<DevicePages>(backend));
         if (!wnd.load()) {
             tellune::debug_line("main layout missing");
             return 0;

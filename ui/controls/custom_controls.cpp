@@ -1,0 +1,27 @@
+#include "ui/controls/custom_controls.h"
+
+#include "ui/app/control_factory.h"
+#include "ui/controls/device_key_button.h"
+#include "ui/controls/select_panel.h"
+
+namespace tellune::ui {
+
+void register_custom_controls() {
+    ControlFactory::register_tag(CSelectPanelUI::kClassName,
+                                 [](QWidget* parent, const QString&, ControlFactory&) {
+                                     return new CSelectPanelUI(parent);
+                                 });
+    ControlFactory::register_tag(CDeviceKeyButtonUI::kClassName,
+                                 [](QWidget* parent, const QString&, ControlFactory& factory) {
+                                     auto* button = new CDeviceKeyButtonUI(parent);
+                                     (void)factory;
+                                     return button;
+                                 });
+}
+
+void unregister_custom_controls() {
+    ControlFactory::unregister_tag(CSelectPanelUI::kClassName);
+    ControlFactory::unregister_tag(CDeviceKeyButtonUI::kClassName);
+}
+
+}  // namespace tellune::ui

@@ -1,0 +1,10 @@
+#pragma once
+// Registers the drawn controls with the control factory under their layout tags.
+
+namespace tellune::ui {
+
+// "SelectPanel", "DeviceKeyButton".
+void register_custom_controls();
+void unregister_custom_controls();
+
+}  // namespace tellune::ui

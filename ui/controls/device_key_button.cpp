@@ -1,0 +1,150 @@
+#include "ui/controls/device_key_button.h"
+
+#include <QDir>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <QRadialGradient>
+#include <QStyle>
+
+#include "core/platform/platform.h"
+
+namespace tellune::ui {
+namespace {
+
+QString& folder_setting() {
+    static QString folder = QString::fromStdString(program_data_folder()) + "skin/images/";
+    return folder;
+}
+
+QPixmap load_image(const QString& name) {
+    if (name.isEmpty()) return {};
+    const QString path = QDir::isAbsolutePath(name) ? name : folder_setting() + name;
+    QPixmap pixmap;
+    if (!QPixmapCache::find(path, &pixmap)) {
+        if (pixmap.load(path)) QPixmapCache::insert(path, pixmap);
+    }
+    return pixmap;
+}
+
+QColor colour_of(uint32_t rgb) {
+    return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
+}
+
+}  // namespace
+
+CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setProperty("devicekey", true);  // style sheets select the key buttons by it
+    // The spare values and colours are kept for layouts that set them; nothing reads them.
+    (void)colour_a_;
+    (void)colour_b_;
+    (void)spare_a_;
+    (void)spare_b_;
+}
+
+void CDeviceKeyButtonUI::set_image_folder(const QString& folder) {
+    folder_setting() = folder.endsWith('/') ? folder : folder + '/';
+}
+
+QString CDeviceKeyButtonUI::image_folder() {
+    return folder_setting();
+}
+
+void CDeviceKeyButtonUI::set_light_image(const QString& image) {
+    light_image_ = image;
+    update();
+}
+
+void CDeviceKeyButtonUI::set_keyset_image(const QString& image) {
+    keyset_image_ = image;
+    update();
+}
+
+void CDeviceKeyButtonUI::set_name_text_colour(const QString& colour) {
+    QString hex = colour.startsWith('#') ? colour.mid(1) : colour;
+    bool ok = false;
+    const uint value = hex.toUInt(&ok, 16);
+    if (ok) colour_b_ = value;
+    name_text_colour_ = colour;
+}
+
+void CDeviceKeyButtonUI::SetLightOverlay(uint32_t colour, int level, bool shown) {
+    if (colour == light_colour_ && level == light_level_ && shown == light_shown_) return;
+    light_colour_ = colour;
+    light_level_ = level;
+    light_shown_ = shown;
+    update();
+}
+
+void CDeviceKeyButtonUI::SetKeysetImageHidden(bool hidden) {
+    if (hidden == keyset_hidden_) return;
+    keyset_hidden_ = hidden;
+    update();
+}
+
+void CDeviceKeyButtonUI::SetPanelSelected(bool selected) {
+    if (selected == panel_selected_) return;
+    panel_selected_ = selected;
+    // The style sheet marks selected keys.
+    setProperty("panelselected", selected);
+    style()->unpolish(this);
+    style()->polish(this);
+    update();
+}
+
+void CDeviceKeyButtonUI::paintEvent(QPaintEvent* e) {
+    QPushButton::paintEvent(e);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRect area = rect();
+    if (light_shown_) {
+        const QColor colour = colour_of(light_colour_);
+        const qreal opacity = qBound(0, light_level_, 255) / 255.0;
+        const QPixmap light = load_image(light_image_);
+        if (!light.isNull()) {
+            // Tint the light image: its shape, filled with the LED colour.
+            QPixmap tinted(light.size());
+            tinted.fill(Qt::transparent);
+            QPainter tint(&tinted);
+            tint.drawPixmap(0, 0, light);
+            tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            tint.fillRect(tinted.rect(), colour);
+            tint.end();
+            painter.setOpacity(opacity);
+            painter.drawPixmap(area, tinted);
+        } else {
+            QRadialGradient glow(QRectF(area).center(), qMax(area.width(), area.height()) / 1.4);
+            QColor core = colour;
+            core.setAlphaF(opacity);
+            QColor edge = colour;
+            edge.setAlpha(0);
+            glow.setColorAt(0.0, core);
+            glow.setColorAt(0.55, core);
+            glow.setColorAt(1.0, edge);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(glow);
+            painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), 3, 3);
+        }
+        painter.setOpacity(1.0);
+    }
+    if (!keyset_hidden_) {
+        const QPixmap keyset = load_image(keyset_image_);
+        if (!keyset.isNull()) painter.drawPixmap(area, keyset);
+    }
+}
+
+void CDeviceKeyButtonUI::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (!isEnabled() || !rect().contains(e->position().toPoint())) {
+        QPushButton::mouseDoubleClickEvent(e);
+        return;
+    }
+    setDown(true);
+    emit controlNotify(QStringLiteral("dbclick"));
+    update();
+    e->accept();
+}
+
+}  // namespace tellune::ui

@@ -1,0 +1,71 @@
+#pragma once
+// CDeviceKeyButtonUI: one key or LED on a device picture. Over its own look it paints the
+// light overlay (the LED colour the light preview hands it) and the key-assignment overlay.
+
+#include <QPushButton>
+#include <QString>
+#include <cstdint>
+
+namespace tellune::ui {
+
+class CDeviceKeyButtonUI : public QPushButton {
+    Q_OBJECT
+    Q_PROPERTY(QString lightimage READ light_image WRITE set_light_image)
+    Q_PROPERTY(QString keysetimage READ keyset_image WRITE set_keyset_image)
+    Q_PROPERTY(QString gmnametextcolor READ name_text_colour WRITE set_name_text_colour)
+public:
+    static constexpr const char* kClassName = "DeviceKeyButton";
+
+    explicit CDeviceKeyButtonUI(QWidget* parent = nullptr);
+
+    QString GetClass() const { return QString::fromLatin1(kClassName); }
+
+    // Image of the light overlay, relative to the skin folder (or absolute). Empty: a glow
+    // is drawn in the LED colour instead.
+    void set_light_image(const QString& image);
+    QString light_image() const { return light_image_; }
+    void set_keyset_image(const QString& image);
+    QString keyset_image() const { return keyset_image_; }
+    // Accepted for the layouts' sake; nothing draws it.
+    void set_name_text_colour(const QString& colour);
+    QString name_text_colour() const { return name_text_colour_; }
+
+    // `colour` is red | green << 8 | blue << 16; `level` 0..255 is the overlay's opacity.
+    void SetLightOverlay(uint32_t colour, int level, bool shown);
+    uint32_t LightColour() const { return light_colour_; }
+    int LightLevel() const { return light_level_; }
+    bool IsLightShown() const { return light_shown_; }
+
+    void SetKeysetImageHidden(bool hidden);
+    bool IsKeysetImageHidden() const { return keyset_hidden_; }
+
+    void SetPanelSelected(bool selected);
+    bool IsPanelSelected() const { return panel_selected_; }
+
+    // Where relative image names are looked up (the skin folder).
+    static void set_image_folder(const QString& folder);
+    static QString image_folder();
+
+signals:
+    void controlNotify(const QString& type);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    QString light_image_;
+    QString keyset_image_;
+    QString name_text_colour_;
+    uint32_t colour_a_ = 0xFF000000;
+    uint32_t colour_b_ = 0xFF0099FF;
+    int spare_a_ = -1;
+    int spare_b_ = 0;
+    bool keyset_hidden_ = true;
+    bool light_shown_ = false;
+    uint32_t light_colour_ = 255;
+    int light_level_ = 200;
+    bool panel_selected_ = false;
+};
+
+}  // namespace tellune::ui

@@ -1,0 +1,112 @@
+#include "ui/controls/select_panel.h"
+
+#include <QDir>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QStyleOption>
+#include <QSvgRenderer>
+#include <QVariant>
+#include <algorithm>
+
+#include "ui/controls/device_key_button.h"
+
+namespace tellune::ui {
+
+CSelectPanelUI::CSelectPanelUI(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_StyledBackground);
+}
+
+void CSelectPanelUI::set_picture(const QString& image) {
+    picture_ = image;
+    update();
+}
+
+void CSelectPanelUI::set_design_size(const QSize& size) {
+    design_size_ = size;
+    place_children();
+}
+
+void CSelectPanelUI::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    place_children();
+}
+
+void CSelectPanelUI::place_children() {
+    if (design_size_.isEmpty()) return;
+    const double sx = double(width()) / design_size_.width();
+    const double sy = double(height()) / design_size_.height();
+    for (QObject* child : children()) {
+        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
+        if (!button) continue;
+        // The place the layout gave, kept so repeated resizes do not drift.
+        QVariant base = button->property("basegeometry");
+        if (!base.isValid()) {
+            base = button->geometry();
+            button->setProperty("basegeometry", base);
+        }
+        const QRect g = base.toRect();
+        button->setGeometry(qRound(g.x() * sx), qRound(g.y() * sy), qRound(g.width() * sx),
+                            qRound(g.height() * sy));
+    }
+}
+
+void CSelectPanelUI::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    if (picture_.isEmpty()) return;
+    const QString path =
+        QDir::isAbsolutePath(picture_) ? picture_ : CDeviceKeyButtonUI::image_folder() + picture_;
+    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        QSvgRenderer svg(path);
+        if (svg.isValid()) svg.render(&painter, QRectF(rect()));
+    } else {
+        const QPixmap pixmap(path);
+        if (!pixmap.isNull()) painter.drawPixmap(rect(), pixmap);
+    }
+}
+
+void CSelectPanelUI::mousePressEvent(QMouseEvent* e) {
+    QWidget::mousePressEvent(e);
+    if (!isEnabled()) return;
+    armed_ = true;
+    start_ = e->position().toPoint();
+    e->accept();
+}
+
+void CSelectPanelUI::mouseMoveEvent(QMouseEvent* e) {
+    QWidget::mouseMoveEvent(e);
+    if (armed_) dragging_ = true;
+    if (!dragging_) return;
+    current_ = e->position().toPoint();
+    selection_ = {std::min(start_.x(), current_.x()), std::min(start_.y(), current_.y()),
+                  std::max(start_.x(), current_.x()), std::max(start_.y(), current_.y())};
+    update();
+}
+
+void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* e) {
+    QWidget::mouseReleaseEvent(e);
+    armed_ = false;
+    if (!dragging_) return;  // a click without movement selects nothing
+    dragging_ = false;
+    start_ = current_;
+    mark_children();
+    update();
+    emit controlNotify(QStringLiteral("click_select_end"));
+}
+
+void CSelectPanelUI::mark_children() {
+    for (QObject* child : children()) {
+        // Only the panel's own key buttons; buttons of nested panels belong to those.
+        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
+        if (!button || button->GetClass() != QLatin1String(CDeviceKeyButtonUI::kClassName))
+            continue;
+        const QRect g = button->geometry();
+        const SelectionRect r{g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+        button->SetPanelSelected(r.shares_area_with(selection_));
+    }
+}
+
+}  // namespace tellune::ui

@@ -1,0 +1,68 @@
+#pragma once
+// CSelectPanelUI: the device picture. Its key and LED buttons sit at fixed places on it;
+// dragging a rectangle over it marks the buttons under the rectangle and announces
+// "click_select_end".
+
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+#include <algorithm>
+
+namespace tellune::ui {
+
+// Left/top inclusive, right/bottom exclusive, as the selection and the buttons compare.
+struct SelectionRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool shares_area_with(const SelectionRect& o) const {
+        return std::max(left, o.left) < std::min(right, o.right) &&
+               std::max(top, o.top) < std::min(bottom, o.bottom);
+    }
+};
+
+class CSelectPanelUI : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QString picture READ picture WRITE set_picture)
+    Q_PROPERTY(QSize designsize READ design_size WRITE set_design_size)
+public:
+    static constexpr const char* kClassName = "SelectPanel";
+
+    explicit CSelectPanelUI(QWidget* parent = nullptr);
+    QString GetClass() const { return QString::fromLatin1(kClassName); }
+
+    // The device drawing behind the buttons, relative to the skin folder.
+    void set_picture(const QString& image);
+    QString picture() const { return picture_; }
+    // The size the button places of the layout are drawn for; the buttons scale with the
+    // panel from it. Empty: the buttons stay where the layout put them.
+    void set_design_size(const QSize& size);
+    QSize design_size() const { return design_size_; }
+
+    bool IsArmed() const { return armed_; }
+    bool IsDragging() const { return dragging_; }
+    SelectionRect Selection() const { return selection_; }
+
+signals:
+    void controlNotify(const QString& type);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void mark_children();
+    void place_children();
+
+    QString picture_;
+    QSize design_size_;
+    bool armed_ = false;
+    bool dragging_ = false;
+    QPoint start_;
+    QPoint current_;
+    SelectionRect selection_;
+};
+
+}  // namespace tellune::ui

@@ -1,0 +1,85 @@
+#pragma once
+// The four device controls. Each sets its kind and builds its profile data object on the
+// default profile of its kind; the product behaviour (settings pages, protocol calls,
+// light threads) overrides the base operations in the product's own files.
+
+#include <atomic>
+#include <memory>
+
+#include "ui/device/tarvex_usb_device.h"
+
+namespace tellune {
+class CMouseProfiledata;
+class CKeyboardProfiledata;
+class CHs6533Profiledata;
+}  // namespace tellune
+
+namespace tellune::ui {
+
+class CTarvexMouseDevice : public CTarvexUSBDevice {
+    Q_OBJECT
+public:
+    // Usages the mouse sends on its notification interface.
+    static constexpr int kSyncRequest = 0x0401;  // add and synchronise: reload the settings
+    static constexpr int kSyncCounterUsage = 0x0404;
+    static constexpr int kReloadDelayMs = 500;
+
+    explicit CTarvexMouseDevice(std::shared_ptr<hid::HidBackend> backend,
+                                QWidget* parent = nullptr);
+    ~CTarvexMouseDevice() override;
+    QString GetClass() const override { return QStringLiteral("TarvexMouseDevice"); }
+    CMouseProfiledata* MouseProfile() const;
+    int SyncCounter() const { return sync_counter_.load(); }
+
+protected:
+    std::string InputThreadExitLine() const override { return "MS设备同步线程设定退出"; }
+    void OnInputValue(int value) override;
+
+private:
+    std::atomic<int> sync_counter_{0};
+};
+
+class CTarvexKeyboardDevice : public CTarvexUSBDevice {
+    Q_OBJECT
+public:
+    explicit CTarvexKeyboardDevice(std::shared_ptr<hid::HidBackend> backend,
+                                   QWidget* parent = nullptr);
+    ~CTarvexKeyboardDevice() override;
+    QString GetClass() const override { return QStringLiteral("TarvexKeyboardDevice"); }
+    CKeyboardProfiledata* KeyboardProfile() const;
+
+protected:
+    std::string InputThreadExitLine() const override { return "KB设备同步线程设定退出"; }
+};
+
+class CTarvexMousePadDevice : public CTarvexUSBDevice {
+    Q_OBJECT
+public:
+    explicit CTarvexMousePadDevice(std::shared_ptr<hid::HidBackend> backend,
+                                   QWidget* parent = nullptr);
+    ~CTarvexMousePadDevice() override;
+    QString GetClass() const override { return QStringLiteral("TarvexMousePadDevice"); }
+
+protected:
+    std::string InputThreadExitLine() const override { return "MP设备同步线程设定退出"; }
+};
+
+class CTarvexHS6533Device : public CTarvexUSBDevice {
+    Q_OBJECT
+public:
+    explicit CTarvexHS6533Device(std::shared_ptr<hid::HidBackend> backend,
+                                 QWidget* parent = nullptr);
+    ~CTarvexHS6533Device() override;
+    QString GetClass() const override { return QStringLiteral("TarvexHS6533Device"); }
+    CHs6533Profiledata* HeadsetProfile() const;
+
+protected:
+    std::string InputThreadExitLine() const override { return "HD设备同步线程设定退出"; }
+};
+
+// Registers the four device control tags (and the selector's two controls) with the control
+// factory; the controls they create talk to `backend`.
+void register_device_controls(std::shared_ptr<hid::HidBackend> backend);
+void unregister_device_controls();
+
+}  // namespace tellune::ui

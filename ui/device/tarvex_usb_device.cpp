@@ -1,0 +1,552 @@
+#include "ui/device/tarvex_usb_device.h"
+
+#include <QStackedWidget>
+#include <algorithm>
+#include <optional>
+
+#include "core/platform/platform.h"
+#include "core/profile/device_folders.h"
+#include "core/profile/profile_data.h"
+#include "ui/app/device_option.h"
+#include "ui/controls/device_key_button.h"
+#include "ui/controls/select_panel.h"
+
+namespace tellune::ui {
+namespace {
+
+// Brightness of the five level steps.
+constexpr std::array<uint8_t, 5> kLevels = {0x20, 0x50, 0x80, 0xB8, 0xFF};
+
+// One turn of the colour wheel in 192 steps: red -> green -> blue -> red.
+void wheel(uint8_t index, uint8_t& r, uint8_t& g, uint8_t& b) {
+    const int i = index % 192;
+    const int part = i / 64;
+    const int t = (i % 64) * 4;  // 0..252
+    const uint8_t up = uint8_t(t), down = uint8_t(252 - t);
+    switch (part) {
+        case 0:
+            r = down, g = up, b = 0;
+            break;
+        case 1:
+            r = 0, g = down, b = up;
+            break;
+        default:
+            r = up, g = 0, b = down;
+            break;
+    }
+}
+
+// A triangle curve over 0..127 for breathing.
+uint8_t breathing_curve(uint8_t step) {
+    const int s = step & 0x7F;
+    return uint8_t(s < 64 ? s * 4 : (127 - s) * 4);
+}
+
+std::optional<int> index_after(const QString& name, QLatin1String prefix) {
+    if (!name.startsWith(prefix)) return std::nullopt;
+    const QString rest = name.mid(prefix.size());
+    if (rest.isEmpty() || rest.size() > 6) return std::nullopt;
+    for (QChar c : rest)
+        if (!c.isDigit()) return std::nullopt;
+    return rest.toInt();
+}
+
+}  // namespace
+
+uint8_t Step(bool up, int limit, uint8_t current, int delta) {
+    if (up) {
+        const int next = current + delta;
+        return next < limit ? uint8_t(next) : 0;
+    }
+    const uint8_t next = uint8_t(current - delta);
+    return next < limit ? next : uint8_t(limit - delta);
+}
+
+CTarvexUSBDevice::CTarvexUSBDevice(std::shared_ptr<hid::HidBackend> backend, QWidget* parent)
+    : QWidget(parent), backend_(std::move(backend)), config_(*backend_), secondary_(*backend_) {
+    setAttribute(Qt::WA_StyledBackground);
+}
+
+CTarvexUSBDevice::~CTarvexUSBDevice() {
+    StopThreads();
+}
+
+void CTarvexUSBDevice::StopThreads() {
+    light_thread_.Stop();
+    input_thread_.Stop([this] { secondary_.Disconnect(); });
+}
+
+// --- 1: binding the page ---
+
+void CTarvexUSBDevice::BindPageControls() {
+    std::fill(keys_.begin(), keys_.end(), nullptr);
+    std::fill(lights_.begin(), lights_.end(), nullptr);
+    for (CSelectPanelUI* panel : findChildren<CSelectPanelUI*>()) {
+        for (CDeviceKeyButtonUI* button : panel->findChildren<CDeviceKeyButtonUI*>()) {
+            const QString name = button->objectName();
+            if (auto n = index_after(name, QLatin1String("key_"))) {
+                if (*n < int(keys_.size())) keys_[size_t(*n)] = button;
+            } else if (auto m = index_after(name, QLatin1String("light_"))) {
+                if (*m < int(lights_.size())) {
+                    lights_[size_t(*m)] = button;
+                    button->SetLightOverlay(0, 0, false);
+                }
+            }
+        }
+    }
+}
+
+int CTarvexUSBDevice::apply_light_settings() {
+    return 0;
+}
+
+// --- 3..9: the base light effects. Each renders the next frame of its effect. ---
+
+uint8_t CTarvexUSBDevice::level_value() const {
+    return kLevels[std::min<size_t>(light_params_.level_index, kLevels.size() - 1)];
+}
+
+void CTarvexUSBDevice::fill_all(uint32_t colour) {
+    std::fill(frame_.begin(), frame_.end(), colour);
+}
+
+void CTarvexUSBDevice::light_effect_blink() {
+    std::lock_guard lock(frame_mutex_);
+    effect_step_ = Step(true, 2, effect_step_, 1);
+    if (effect_step_ == 0) {
+        fill_all(0);
+        return;
+    }
+    uint8_t r = light_params_.red, g = light_params_.green, b = light_params_.blue;
+    if (light_params_.multi_colour) {
+        effect_phase_ = Step(true, 192, effect_phase_, 14);
+        wheel(effect_phase_, r, g, b);
+    }
+    fill_all(pack_led(r, g, b, level_value()));
+}
+
+void CTarvexUSBDevice::light_effect_breathing() {
+    std::lock_guard lock(frame_mutex_);
+    effect_step_ = Step(light_params_.direction == 0, 128, effect_step_, 1);
+    uint8_t r = light_params_.red, g = light_params_.green, b = light_params_.blue;
+    if (light_params_.multi_colour) {
+        if (effect_step_ < 2) effect_phase_ = Step(true, 192, effect_phase_, 16);
+        wheel(effect_phase_, r, g, b);
+    }
+    const uint8_t level = uint8_t(level_value() * breathing_curve(effect_step_) >> 8);
+    fill_all(pack_led(r, g, b, level));
+}
+
+void CTarvexUSBDevice::light_effect_spectrum() {
+    std::lock_guard lock(frame_mutex_);
+    effect_phase_ = Step(light_params_.direction == 0, 192, effect_phase_, 1);
+    uint8_t r, g, b;
+    wheel(effect_phase_, r, g, b);
+    fill_all(pack_led(r, g, b, level_value()));
+}
+
+void CTarvexUSBDevice::light_effect_static() {
+    std::lock_guard lock(frame_mutex_);
+    fill_all(pack_led(light_params_.red, light_params_.green, light_params_.blue, level_value()));
+}
+
+void CTarvexUSBDevice::light_effect_wave() {
+    std::lock_guard lock(frame_mutex_);
+    effect_phase_ = Step(light_params_.direction == 0, 192, effect_phase_, 2);
+    for (size_t i = 0; i < frame_.size(); ++i) {
+        uint8_t r, g, b;
+        wheel(uint8_t((effect_phase_ + i * 12) % 192), r, g, b);
+        frame_[i] = pack_led(r, g, b, level_value());
+    }
+}
+
+void CTarvexUSBDevice::light_effect_flow() {
+    std::lock_guard lock(frame_mutex_);
+    if (frame_.empty()) return;
+    effect_step_ = Step(light_params_.direction == 0, int(std::min<size_t>(frame_.size(), 255)),
+                        effect_step_, 1);
+    const uint32_t lit =
+        pack_led(light_params_.red, light_params_.green, light_params_.blue, level_value());
+    for (size_t i = 0; i < frame_.size(); ++i) frame_[i] = i == effect_step_ ? lit : 0;
+}
+
+void CTarvexUSBDevice::AllLedsOff() {
+    std::lock_guard lock(frame_mutex_);
+    fill_all(0);
+}
+
+// --- 10..12: the frame ---
+
+void CTarvexUSBDevice::refresh_light_preview() {
+    std::vector<uint32_t> frame;
+    {
+        std::lock_guard lock(frame_mutex_);
+        frame = frame_;
+        device_bytes_.assign(frame.size() * 3, 0);
+        for (size_t i = 0; i < frame.size(); ++i) {
+            if (i < led_positions_.size() && led_positions_[i] == kNoLedPosition) continue;
+            const uint32_t c = frame[i];
+            const uint32_t level = c >> 24;
+            for (int k = 0; k < 3; ++k)
+                device_bytes_[i * 3 + size_t(k)] = uint8_t(((c >> (8 * k)) & 0xFF) * level >> 8);
+        }
+    }
+    for (size_t i = 0; i < frame.size() && i < lights_.size(); ++i) {
+        CDeviceKeyButtonUI* button = lights_[i];
+        if (!button || !button->isVisible()) continue;
+        button->SetLightOverlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true);
+    }
+}
+
+void CTarvexUSBDevice::SetLedColour(int index, uint32_t colour) {
+    std::lock_guard lock(frame_mutex_);
+    if (index < 0 || size_t(index) >= frame_.size()) return;
+    frame_[size_t(index)] = colour;
+}
+
+uint32_t CTarvexUSBDevice::GetLedColour(int index) const {
+    std::lock_guard lock(frame_mutex_);
+    if (index < 0 || size_t(index) >= frame_.size()) return 0;
+    return frame_[size_t(index)];
+}
+
+std::vector<uint8_t> CTarvexUSBDevice::DeviceColourBytes() const {
+    std::lock_guard lock(frame_mutex_);
+    return device_bytes_;
+}
+
+void CTarvexUSBDevice::SetLedPositions(std::vector<int> positions) {
+    std::lock_guard lock(frame_mutex_);
+    led_positions_ = std::move(positions);
+}
+
+LightParams CTarvexUSBDevice::LightParameters() const {
+    std::lock_guard lock(frame_mutex_);
+    return light_params_;
+}
+
+void CTarvexUSBDevice::SetLightParameters(const LightParams& params) {
+    std::lock_guard lock(frame_mutex_);
+    light_params_ = params;
+}
+
+uint8_t CTarvexUSBDevice::EffectStep() const {
+    std::lock_guard lock(frame_mutex_);
+    return effect_step_;
+}
+
+uint8_t CTarvexUSBDevice::EffectPhase() const {
+    std::lock_guard lock(frame_mutex_);
+    return effect_phase_;
+}
+
+// --- 13..26: the device Parts fill these in ---
+
+void CTarvexUSBDevice::connect_device() {}
+void CTarvexUSBDevice::reload_from_device() {}
+void CTarvexUSBDevice::device_operation_15() {}
+void CTarvexUSBDevice::device_operation_16() {}
+void CTarvexUSBDevice::poll_device_status() {}
+void CTarvexUSBDevice::reload_profile() {}
+void CTarvexUSBDevice::refresh_page() {}
+void CTarvexUSBDevice::check_macro_keys() {}
+void CTarvexUSBDevice::restore_default_profile() {}
+int CTarvexUSBDevice::write_key_table() {
+    return 0;
+}
+int CTarvexUSBDevice::write_current_keys() {
+    return 0;
+}
+int CTarvexUSBDevice::write_macros() {
+    return 0;
+}
+int CTarvexUSBDevice::write_settings(int, int, int, int, int) {
+    return 0;
+}
+void CTarvexUSBDevice::load_light_names() {}
+
+void CTarvexUSBDevice::replace_map(const std::map<int, int>& map) {
+    maps_[2] = map;
+}
+
+// --- 28..31: key heat for the reactive effects ---
+
+void CTarvexUSBDevice::key_heat_decay(int key, bool fast) {
+    std::lock_guard lock(heat_mutex_);
+    if (key < 0 || key >= kHeatKeys) return;
+    uint8_t& h = heat_[size_t(key)];
+    int step;
+    if (h >= 128)
+        step = 40;
+    else if (h >= 64)
+        step = 30;
+    else if (h >= 32)
+        step = 10;
+    else if (h > 16)
+        step = 8;
+    else
+        step = fast ? 1 : 4;
+    h = uint8_t(std::max(0, h - step));
+}
+
+void CTarvexUSBDevice::key_heat_mark() {
+    std::lock_guard lock(heat_mutex_);
+    for (int k = 0; k < kHeatMarkKeys; ++k)
+        if (heat_history_[size_t(k)]) heat_[size_t(k)] = 255;
+}
+
+void CTarvexUSBDevice::key_heat_shift(bool forward) {
+    std::lock_guard lock(heat_mutex_);
+    // The byte that falls out at one end is kept and comes back in when the direction turns.
+    if (forward) {
+        const uint8_t out = heat_history_.back();
+        std::copy_backward(heat_history_.begin(), heat_history_.end() - 1, heat_history_.end());
+        heat_history_.front() = heat_spare_;
+        heat_spare_ = out;
+    } else {
+        const uint8_t out = heat_history_.front();
+        std::copy(heat_history_.begin() + 1, heat_history_.end(), heat_history_.begin());
+        heat_history_.back() = heat_spare_;
+        heat_spare_ = out;
+    }
+}
+
+void CTarvexUSBDevice::key_heat_clear() {
+    std::lock_guard lock(heat_mutex_);
+    heat_.fill(0);
+    heat_history_.fill(0);
+    heat_spare_ = 0;
+}
+
+uint8_t CTarvexUSBDevice::KeyHeat(int key) const {
+    std::lock_guard lock(heat_mutex_);
+    return key >= 0 && key < kHeatKeys ? heat_[size_t(key)] : 0;
+}
+
+void CTarvexUSBDevice::SetKeyHeat(int key, uint8_t value) {
+    std::lock_guard lock(heat_mutex_);
+    if (key >= 0 && key < kHeatKeys) heat_[size_t(key)] = value;
+}
+
+std::array<uint8_t, CTarvexUSBDevice::kHeatHistory> CTarvexUSBDevice::HeatHistory() const {
+    std::lock_guard lock(heat_mutex_);
+    return heat_history_;
+}
+
+void CTarvexUSBDevice::SetHeatHistory(const std::array<uint8_t, kHeatHistory>& history) {
+    std::lock_guard lock(heat_mutex_);
+    heat_history_ = history;
+}
+
+// --- 32..40 ---
+
+QStackedWidget* CTarvexUSBDevice::function_switch() {
+    if (!function_switch_)
+        function_switch_ = findChild<QStackedWidget*>(QStringLiteral("device_function_switch"));
+    return function_switch_;
+}
+
+QStackedWidget* CTarvexUSBDevice::key_function_switch() {
+    if (!key_function_switch_)
+        key_function_switch_ =
+            findChild<QStackedWidget*>(QStringLiteral("device_key_function_switch"));
+    return key_function_switch_;
+}
+
+void CTarvexUSBDevice::show_device_status(int state) {
+    device_status_ = state;
+    int key_panel = -1, function_panel = -1;
+    // The system tab is a function panel of the keyboard and the mouse (by its receiver
+    // too); the other kinds show their own second key panel there.
+    const bool has_system_panel =
+        kind_ == hid::kKindKeyboard || kind_ == hid::kKindMouse || kind_ == hid::kKindWirelessMouse;
+    switch (state) {
+        case 2:
+        case 6:
+            key_panel = 1;
+            break;
+        case 3:
+        case 8:
+            function_panel = 1;
+            break;
+        case 4:
+            if (has_system_panel)
+                function_panel = 3;
+            else
+                key_panel = 2;
+            break;
+        case 7:
+            key_panel = 2;
+            break;
+        case 5:
+            function_panel = 2;
+            break;
+        default:
+            key_panel = 0;
+            break;
+    }
+    QStackedWidget* functions = function_switch();
+    if (key_panel >= 0) {
+        if (QStackedWidget* keys = key_function_switch()) keys->setCurrentIndex(key_panel);
+        if (functions) functions->setCurrentIndex(0);
+    } else if (functions) {
+        functions->setCurrentIndex(function_panel);
+    }
+}
+
+int CTarvexUSBDevice::GetDeviceStatus() const {
+    return device_status_;
+}
+
+void CTarvexUSBDevice::set_profile_paths() {}
+
+std::string CTarvexUSBDevice::profile_file_name() const {
+    return {};
+}
+
+void CTarvexUSBDevice::save() {}
+
+void CTarvexUSBDevice::SetDeviceIndex(int index) {
+    device_index_ = index;
+}
+
+int CTarvexUSBDevice::GetDeviceIndex() const {
+    return device_index_;
+}
+
+void CTarvexUSBDevice::set_light_settings(uint32_t a, uint32_t b, uint32_t c) {
+    light_words_ = {a, b, c};
+}
+
+void CTarvexUSBDevice::select_key(int index) {
+    selected_index_ = index;
+}
+
+// --- connection and threads ---
+
+void CTarvexUSBDevice::Connect(const hid::DeviceSlot& slot) {
+    slot_ = slot;
+    if (slot.role == hid::kRoleConfiguration) kind_ = slot.kind;
+    role_ = slot.role;
+}
+
+bool CTarvexUSBDevice::AttachSecondary(const hid::DeviceSlot& slot) {
+    input_thread_.Stop([this] { secondary_.Disconnect(); });
+    if (slot.path.empty() || !secondary_.Connect(slot.path)) {
+        debug_printf("secondary interface not opened: %s", slot.path.c_str());
+        return false;
+    }
+    input_thread_.Start(InputThreadExitLine(), [this](DeviceThread& t) { InputThreadPass(t); });
+    return true;
+}
+
+void CTarvexUSBDevice::DetachSecondary() {
+    // Closing the channel ends the blocked read; only then can the thread see its stop.
+    input_thread_.Stop([this] { secondary_.Disconnect(); });
+}
+
+void CTarvexUSBDevice::InputThreadPass(DeviceThread& thread) {
+    if (!secondary_.IsOpen()) {
+        thread.WaitFor(std::chrono::milliseconds(100));
+        return;
+    }
+    hid::CHidDevice& hid = secondary_.Hid();
+    const size_t length = std::max<size_t>(hid.Capabilities().input_report_byte_length, 1);
+    std::vector<uint8_t> report(length, 0);
+    const hid::IoResult result = hid.ReadReport(report, -1);
+    if (!result.ok()) {
+        // Closed, aborted or gone: the next pass sees the stop or the closed channel.
+        thread.WaitFor(std::chrono::milliseconds(10));
+        return;
+    }
+    if (!hid.DecodeInputReport(report)) return;
+    const std::vector<hid::HidUsageEntry> usages = hid.InputUsages();
+    if (usages.empty()) return;
+    const hid::HidUsageEntry& first = usages.front();
+    if (first.is_button)
+        OnInputValue(first.pressed.empty() ? 0 : first.pressed.front());
+    else
+        OnInputValue(first.raw_value);
+}
+
+std::string CTarvexUSBDevice::InputThreadExitLine() const {
+    return "设备同步线程设定退出";
+}
+
+void CTarvexUSBDevice::OnInputValue(int) {}
+
+void CTarvexUSBDevice::PollStatusBytes() {
+    if (!config_.IsOpen()) return;
+    std::array<uint8_t, 6> status{};
+    if (config_.ReadRange(status, 0) != 1) return;
+    if (CMpDevicePowerUI* power = power_) power->ShowStatus(status.data(), status.size());
+}
+
+// --- settings ---
+
+void CTarvexUSBDevice::SetKeyCount(int n) {
+    key_count_ = std::max(0, n);
+    keys_.assign(size_t(key_count_), nullptr);
+}
+
+void CTarvexUSBDevice::SetLedCount(int n) {
+    const size_t count = size_t(std::max(0, n));
+    lights_.assign(count, nullptr);
+    std::lock_guard lock(frame_mutex_);
+    frame_.assign(count, 0);
+    led_states_.assign(count, 0);
+    device_bytes_.assign(count * 3, 0);
+}
+
+int CTarvexUSBDevice::LedCount() const {
+    std::lock_guard lock(frame_mutex_);
+    return int(frame_.size());
+}
+
+CDeviceKeyButtonUI* CTarvexUSBDevice::KeyButton(int n) const {
+    return n >= 0 && size_t(n) < keys_.size() ? keys_[size_t(n)].data() : nullptr;
+}
+
+CDeviceKeyButtonUI* CTarvexUSBDevice::LightButton(int n) const {
+    return n >= 0 && size_t(n) < lights_.size() ? lights_[size_t(n)].data() : nullptr;
+}
+
+QWidget* CTarvexUSBDevice::PreviewControl() const {
+    if (auto* panel = findChild<CSelectPanelUI*>()) return panel;
+    return const_cast<CTarvexUSBDevice*>(this);
+}
+
+void CTarvexUSBDevice::SetOptionEntry(CDeviceOptionUI* entry) {
+    entry_ = entry;
+}
+
+CDeviceOptionUI* CTarvexUSBDevice::OptionEntry() const {
+    return entry_;
+}
+
+void CTarvexUSBDevice::SetPowerWidget(CMpDevicePowerUI* widget) {
+    power_ = widget;
+}
+
+CMpDevicePowerUI* CTarvexUSBDevice::PowerWidget() const {
+    return power_;
+}
+
+void CTarvexUSBDevice::SetLightOutput(bool on) {
+    light_output_ = on;
+    if (on && kind_ == hid::kKindKeyboard) config_.SimpleCommand28();
+}
+
+std::string CTarvexUSBDevice::DefaultProfilePath() const {
+    return default_data_folder() + kind_name_.toStdString() + ".Json";
+}
+
+std::string CTarvexUSBDevice::UserDataFolder() const {
+    return user_data_folder(kind_name_.toStdString());
+}
+
+void CTarvexUSBDevice::SetProfileData(std::unique_ptr<CBasicProfiledata> profile) {
+    profile_ = std::move(profile);
+}
+
+}  // namespace tellune::ui
