@@ -1,0 +1,198 @@
+// The key button and the selection panel of the device pictures.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui/controls/device_key_button.h"
+#include "ui/controls/select_panel.h"
+
+namespace tellune::ui {
+namespace {
+
+void send_mouse(QWidget* w, QEvent::Type type, QPoint pos) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::LeftButton, held,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void drag(QWidget* w, QPoint from, QPoint to) {
+    send_mouse(w, QEvent::MouseButtonPress, from);
+    send_mouse(w, QEvent::MouseMove, (from + to) / 2);
+    send_mouse(w, QEvent::MouseMove, to);
+    send_mouse(w, QEvent::MouseButtonRelease, to);
+}
+
+class SelectPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        panel_.resize(200, 100);
+        // Four 10x10 buttons on a row at x = 10, 30, 50, 70.
+        for (int i = 0; i < 4; ++i) {
+            auto* b = new CDeviceKeyButtonUI(&panel_);
+            b->setObjectName(QString("key_%1").arg(i));
+            b->setGeometry(10 + 20 * i, 10, 10, 10);
+            keys_.push_back(b);
+        }
+    }
+    std::vector<bool> marks() const {
+        std::vector<bool> out;
+        for (auto* k : keys_) out.push_back(k->IsPanelSelected());
+        return out;
+    }
+
+    CSelectPanelUI panel_;
+    std::vector<CDeviceKeyButtonUI*> keys_;
+};
+
+TEST_F(SelectPanelTest, DragMarksButtonsSharingAreaInEitherDirection) {
+    QSignalSpy notes(&panel_, &CSelectPanelUI::controlNotify);
+    // From the middle of key 1 to the middle of key 2.
+    drag(&panel_, {35, 15}, {55, 18});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, true, false}));
+    ASSERT_EQ(notes.count(), 1);
+    EXPECT_EQ(notes.at(0).at(0).toString(), "click_select_end");
+    EXPECT_FALSE(panel_.IsArmed());
+    EXPECT_FALSE(panel_.IsDragging());
+
+    // The same rectangle spanned right to left and bottom to top.
+    for (auto* k : keys_) k->SetPanelSelected(false);
+    drag(&panel_, {55, 18}, {35, 15});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, true, false}));
+    const SelectionRect r = panel_.Selection();
+    EXPECT_EQ(r.left, 35);
+    EXPECT_EQ(r.top, 15);
+    EXPECT_EQ(r.right, 55);
+    EXPECT_EQ(r.bottom, 18);
+
+    // A new drag replaces the marks: key 0 only.
+    drag(&panel_, {0, 0}, {12, 30});
+    EXPECT_EQ(marks(), (std::vector<bool>{true, false, false, false}));
+    EXPECT_EQ(notes.count(), 3);
+}
+
+TEST_F(SelectPanelTest, TouchingAnEdgeIsNotSharingArea) {
+    // Key 1 covers x 30..39. A selection ending at x = 30 only touches its left edge, one
+    // starting at x = 40 only its right edge.
+    drag(&panel_, {21, 0}, {30, 40});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false, false}));
+    drag(&panel_, {40, 0}, {49, 40});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false, false}));
+    // One pixel further in is a shared area.
+    drag(&panel_, {21, 0}, {31, 40});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false, false}));
+    // Above the row, ending at its top edge.
+    drag(&panel_, {0, 0}, {199, 10});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false, false}));
+}
+
+TEST_F(SelectPanelTest, ClickWithoutMovementSelectsAndSendsNothing) {
+    keys_[2]->SetPanelSelected(true);
+    QSignalSpy notes(&panel_, &CSelectPanelUI::controlNotify);
+    send_mouse(&panel_, QEvent::MouseButtonPress, {35, 15});
+    EXPECT_TRUE(panel_.IsArmed());
+    send_mouse(&panel_, QEvent::MouseButtonRelease, {35, 15});
+    EXPECT_FALSE(panel_.IsArmed());
+    EXPECT_EQ(notes.count(), 0);
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, true, false}));
+    // A move without a press does not start a drag either.
+    send_mouse(&panel_, QEvent::MouseMove, {80, 80});
+    send_mouse(&panel_, QEvent::MouseButtonRelease, {80, 80});
+    EXPECT_EQ(notes.count(), 0);
+}
+
+TEST_F(SelectPanelTest, OnlyDirectKeyButtonChildrenAreMarked) {
+    auto* label = new QLabel("not a key", &panel_);
+    label->setGeometry(10, 40, 30, 10);
+    auto* inner = new QWidget(&panel_);
+    inner->setGeometry(100, 10, 60, 60);
+    auto* nested = new CDeviceKeyButtonUI(inner);
+    nested->setGeometry(0, 0, 10, 10);
+    drag(&panel_, {0, 0}, {199, 99});
+    EXPECT_EQ(marks(), (std::vector<bool>{true, true, true, true}));
+    EXPECT_FALSE(nested->IsPanelSelected());
+    EXPECT_FALSE(label->property("panelselected").isValid());
+}
+
+TEST_F(SelectPanelTest, DisabledPanelDoesNotArm) {
+    panel_.setEnabled(false);
+    QSignalSpy notes(&panel_, &CSelectPanelUI::controlNotify);
+    drag(&panel_, {0, 0}, {199, 99});
+    EXPECT_EQ(notes.count(), 0);
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false, false}));
+}
+
+TEST_F(SelectPanelTest, ButtonsScaleWithThePanelFromTheirDesignPlaces) {
+    panel_.show();  // a hidden widget gets its resize events only when shown
+    panel_.set_design_size(QSize(200, 100));
+    panel_.resize(300, 150);
+    EXPECT_EQ(keys_[1]->geometry(), QRect(45, 15, 15, 15));
+    panel_.resize(200, 100);
+    panel_.resize(300, 150);  // no drift over repeated resizes
+    EXPECT_EQ(keys_[1]->geometry(), QRect(45, 15, 15, 15));
+    panel_.resize(200, 100);
+    EXPECT_EQ(keys_[1]->geometry(), QRect(30, 10, 10, 10));
+}
+
+TEST(DeviceKeyButtonTest, DoubleClickSendsOnlyWhenEnabled) {
+    CDeviceKeyButtonUI button;
+    button.resize(20, 20);
+    QSignalSpy notes(&button, &CDeviceKeyButtonUI::controlNotify);
+    button.setEnabled(false);
+    QTest::mouseDClick(&button, Qt::LeftButton, {}, {5, 5});
+    QMouseEvent direct(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                       Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&button, &direct);
+    EXPECT_EQ(notes.count(), 0);
+    button.setEnabled(true);
+    QTest::mouseDClick(&button, Qt::LeftButton, {}, {5, 5});
+    ASSERT_EQ(notes.count(), 1);
+    EXPECT_EQ(notes.at(0).at(0).toString(), "dbclick");
+}
+
+TEST(DeviceKeyButtonTest, OverlayStateAndLayoutAttributes) {
+    CDeviceKeyButtonUI button;
+    EXPECT_TRUE(button.IsKeysetImageHidden());
+    EXPECT_FALSE(button.IsLightShown());
+    EXPECT_EQ(button.LightColour(), 255u);
+    EXPECT_EQ(button.LightLevel(), 200);
+    button.SetLightOverlay(0x00FF8000, 128, true);
+    EXPECT_EQ(button.LightColour(), 0x00FF8000u);
+    EXPECT_EQ(button.LightLevel(), 128);
+    EXPECT_TRUE(button.IsLightShown());
+    EXPECT_TRUE(button.setProperty("gmnametextcolor", "#FF112233"));
+    EXPECT_EQ(button.property("gmnametextcolor").toString(), "#FF112233");
+    EXPECT_TRUE(button.setProperty("lightimage", "device/led.png"));
+    EXPECT_EQ(button.light_image(), "device/led.png");
+
+    // Painting with and without a light image, with the key-assignment image shown.
+    button.resize(24, 24);
+    button.SetKeysetImageHidden(false);
+    EXPECT_FALSE(button.grab().isNull());
+    button.set_light_image({});
+    EXPECT_FALSE(button.grab().isNull());
+}
+
+TEST(DeviceKeyButtonTest, GlowCarriesTheLedColourAtItsLevel) {
+    CDeviceKeyButtonUI button;
+    button.setStyleSheet("QPushButton { background: black; border: none; }");
+    button.resize(30, 30);
+    button.SetLightOverlay(0x0000FF, 255, true);  // red in the frame's byte order
+    const QImage shown = button.grab().toImage();
+    const QColor centre = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    EXPECT_GT(centre.red(), 200);
+    EXPECT_LT(centre.green(), 40);
+    EXPECT_LT(centre.blue(), 40);
+    button.SetLightOverlay(0x0000FF, 255, false);
+    const QColor dark = button.grab().toImage().pixelColor(15, 15);
+    EXPECT_LT(dark.red(), 40);
+}
+
+}  // namespace
+}  // namespace tellune::ui
