@@ -195,7 +195,7 @@ bool EmulatedDevice::inject_usage(uint16_t usage) {
 
 void EmulatedDevice::handle_command_locked(std::span<const uint8_t> request) {
     ++command_counts_[request[3]];
-    if (unplug_on_request_) {
+    if (unplug_on_request_ && (unplug_on_command_ < 0 || unplug_on_command_ == request[3])) {
         unplug_on_request_ = false;
         unplug_locked();
         return;
@@ -351,9 +351,10 @@ void EmulatedDevice::set_wrong_command_replies(int count, bool then_right) {
     wrong_then_right_ = then_right;
 }
 
-void EmulatedDevice::unplug_on_next_request() {
+void EmulatedDevice::unplug_on_next_request(int command) {
     std::lock_guard lock(mutex_);
     unplug_on_request_ = true;
+    unplug_on_command_ = command;
 }
 
 void EmulatedDevice::set_latency(std::chrono::microseconds latency) {

@@ -163,7 +163,8 @@ public:
     // follows each wrong one, as when a stale reply was still queued.
     void set_wrong_command_replies(int count, bool then_right);
     // The next request is received, then the device vanishes without applying or answering.
-    void unplug_on_next_request();
+    // With `command`, only a request of that command byte (the ones before it are answered).
+    void unplug_on_next_request(int command = -1);
     void set_latency(std::chrono::microseconds latency);
     void clear_faults();
     void set_probe_answer(bool present);  // reply byte 8 of the probe: 0xFF present, 0 absent
@@ -237,6 +238,7 @@ private:
     int wrong_command_ = 0;
     bool wrong_then_right_ = false;
     bool unplug_on_request_ = false;
+    int unplug_on_command_ = -1;
     std::chrono::microseconds latency_{0};
 };
 

@@ -87,7 +87,8 @@ struct ConnectResult {
 class MouseProtocol {
 public:
     // Called on the sync listener's thread when the mouse asks to be read again; the owner
-    // arms its 500 ms timer and calls reload (read_settings_block) on its own thread.
+    // arms its 500 ms timer and calls reload (read_settings_block) on its own thread. It must
+    // post, not wait for the owner's thread: stop_sync_listener joins the listener.
     using SyncRequest = std::function<void()>;
 
     // `config`: the configuration collection; `notify`: the notification collection, which
@@ -98,6 +99,8 @@ public:
     MouseProtocol& operator=(const MouseProtocol&) = delete;
 
     // Probe, 0x01, information block, transfer size 3·K, key table, 0x02, button slot map.
+    // The caller then loads the profile (take_profile, apply_light_settings), refreshes the
+    // page and starts the light thread (light().start_light_thread()).
     // A key table above 512 bytes is refused (-201) after closing the sequence with 0x02.
     ConnectResult connect_device();
     // Clears the channel's pause flag, reads the active profile's block and takes it over;

@@ -85,6 +85,14 @@ TEST(MouseConnect, ClosedChannelUnplugAndOversizedTable) {
     EXPECT_FALSE(unplug.mouse.has_key_table());
     EXPECT_EQ(unplug.mouse.button_slot_map()[0], kNoKeySlot);
 
+    // Gone while the key table is read: no table, no map, and nothing more is sent.
+    MouseRig midway;
+    midway.device->unplug_on_next_request(0x07);
+    EXPECT_EQ(midway.mouse.connect_device().result, 0);
+    EXPECT_EQ(midway.commands(), hex("01 03 07"));
+    EXPECT_FALSE(midway.mouse.has_key_table());
+    EXPECT_EQ(midway.mouse.button_slot_map()[10], kNoKeySlot);
+
     // 171 slots make a 513-byte table: refused, the sequence is still closed.
     emulator::DeviceConfig c = mouse_config();
     c.info[5] = 171;

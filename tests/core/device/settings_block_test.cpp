@@ -92,7 +92,8 @@ TEST(SettingsBlock, TakingABlockOverKeepsFxStagesAndKeys) {
     EXPECT_EQ(s.system.word[2], 0x00030005u);
     EXPECT_EQ(s.system.word[3], 0x01u);
     EXPECT_EQ(s.stages.size(), 3u);
-    EXPECT_EQ(static_cast<int>(s.stages[1].dpi_x), 0x0123);  // the block's stages stay out of the object
+    EXPECT_EQ(static_cast<int>(s.stages[1].dpi_x),
+              0x0123);  // the block's stages stay out of the object
     EXPECT_EQ(s.keys.size(), 3u);
 
     std::vector<uint8_t> hostile = block;
