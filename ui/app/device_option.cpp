@@ -167,12 +167,12 @@ void CDeviceOptionUI::Select(bool on) {
         const QSignalBlocker quiet(button);
         button->setChecked(on);
     }
+    selected_ = on;
     setProperty("selected", on);
 }
 
 bool CDeviceOptionUI::IsSelected() const {
-    QAbstractButton* button = SelectButton();
-    return button && button->isChecked();
+    return selected_;
 }
 
 void CDeviceOptionUI::StartRefresh() {

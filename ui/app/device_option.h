@@ -103,6 +103,8 @@ private:
     QPointer<QWidget> page_;
     QPointer<QWidget> preview_;
     bool present_ = true;
+    // Kept apart from the button, which a click unchecks before the selection is decided.
+    bool selected_ = false;
     QString page_tab_name_;
     int page_tab_index_ = -1;
     QString power_name_;

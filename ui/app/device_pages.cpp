@@ -413,7 +413,7 @@ void DevicePages::register_routes() {
         if (!button || !entry) return;
         if (button->isChecked()) {
             if (entry->IsPresent()) SelectDevice(entry, true, true);
-        } else if (entry == SelectedEntry()) {
+        } else if (entry->IsSelected()) {
             entry->Select(true);  // the shown device stays chosen until another is picked
         }
     });
