@@ -438,7 +438,7 @@ void LightEngine::run_step_player(uint32_t now_ms) {
             else
                 render_off();
             break;
-        case 4:
+        case 4:  // the wheel with several colours, else the step's colour over the wave curve
             if (due(4)) {
                 step_.phase = Step(up, 192, step_.phase, 1);
                 for (size_t i = 0; i < leds_.size(); ++i) {
@@ -478,7 +478,7 @@ void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t
         const Rgb own{z.red, z.green, z.blue};
         auto pick = [&]() { return z.multi_color ? kWheel[st.wheel % 192] : own; };
         switch (z.mode) {
-            case 0:
+            case 0:  // a breath per 128 phases; the wheel moves one place per breath
                 if (!z.present) break;
                 st.phase = static_cast<uint8_t>(st.phase + 4 + sp);
                 if (st.phase > 127) {

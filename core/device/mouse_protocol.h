@@ -92,7 +92,7 @@ public:
     using SyncRequest = std::function<void()>;
 
     // `config`: the configuration collection; `notify`: the notification collection, which
-    // the sync listener opens and closes.
+    // the sync listener opens and closes. Both must outlive this object.
     MouseProtocol(hid::CCommandChannel& config, hid::CCommandChannel& notify);
     ~MouseProtocol();  // stops the light thread and the sync listener
     MouseProtocol(const MouseProtocol&) = delete;
