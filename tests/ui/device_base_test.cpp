@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
@@ -335,6 +337,28 @@ TEST_F(DeviceBaseTest, SyncRequestOnTheSecondaryInterfaceArmsTheReloadTimer) {
     EXPECT_FALSE(mouse->Secondary().IsOpen());
     EXPECT_TRUE(has_line(debug, "MS设备同步线程设定退出"));
     EXPECT_TRUE(has_line(debug, "线程退出：：对象处于激发状态"));
+}
+
+TEST_F(DeviceBaseTest, StatusPollShowsTheDevicesStatusBytes) {
+    auto device = emulator::make_mouse_pad();
+    backend_->plug(device);
+    auto pad = make_page<CTarvexMousePadDevice>(backend_);
+    CMpDevicePowerUI power;
+    for (const char* name :
+         {"device_power_value", "device_wuxian_logo", "device_power_status", "device_phone_type"})
+        (new QLabel(&power))->setObjectName(name);
+    (new QProgressBar(&power))->setObjectName("device_Power_progress");
+    power.SetKindAndVariant(3, 0);
+    pad->SetPowerWidget(&power);
+    const uint8_t status[6] = {64, 2, 0, 1, 0, 2};
+    device->set_status_bytes(status);
+    pad->poll_device_status();  // closed channel: nothing read, nothing shown
+    EXPECT_EQ(power.findChild<QLabel*>("device_power_value")->text(), "");
+    ASSERT_TRUE(pad->Config().Connect(path_of(*device, "col04")));
+    pad->poll_device_status();
+    EXPECT_EQ(power.findChild<QLabel*>("device_power_value")->text(), "64%");
+    EXPECT_EQ(power.findChild<QLabel*>("device_phone_type")->property("imagefile").toString(),
+              "power/Phone_type_samsung.png");
 }
 
 TEST_F(DeviceBaseTest, SecondaryThatCannotOpenStartsNoThread) {

@@ -28,6 +28,8 @@ public:
                                 QWidget* parent = nullptr);
     ~CTarvexMouseDevice() override;
     QString GetClass() const override { return QStringLiteral("TarvexMouseDevice"); }
+    // The shared status poll: battery and link bytes to the power widget.
+    void poll_device_status() override { PollStatusBytes(); }
     CMouseProfiledata* MouseProfile() const;
     int SyncCounter() const { return sync_counter_.load(); }
 
@@ -46,6 +48,8 @@ public:
                                    QWidget* parent = nullptr);
     ~CTarvexKeyboardDevice() override;
     QString GetClass() const override { return QStringLiteral("TarvexKeyboardDevice"); }
+    // The shared status poll: battery and link bytes to the power widget.
+    void poll_device_status() override { PollStatusBytes(); }
     CKeyboardProfiledata* KeyboardProfile() const;
 
 protected:
@@ -59,6 +63,8 @@ public:
                                    QWidget* parent = nullptr);
     ~CTarvexMousePadDevice() override;
     QString GetClass() const override { return QStringLiteral("TarvexMousePadDevice"); }
+    // The shared status poll: battery and link bytes to the power widget.
+    void poll_device_status() override { PollStatusBytes(); }
 
 protected:
     std::string InputThreadExitLine() const override { return "MP设备同步线程设定退出"; }
@@ -71,6 +77,8 @@ public:
                                  QWidget* parent = nullptr);
     ~CTarvexHS6533Device() override;
     QString GetClass() const override { return QStringLiteral("TarvexHS6533Device"); }
+    // The shared status poll: battery and link bytes to the power widget.
+    void poll_device_status() override { PollStatusBytes(); }
     CHs6533Profiledata* HeadsetProfile() const;
 
 protected:
