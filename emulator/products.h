@@ -14,16 +14,14 @@
 #include <memory>
 #include <span>
 
+#include "core/device/factory_codes.h"
 #include "emulator/emulated_device.h"
 
 namespace tellune::emulator {
 
-using KeyCode = std::array<uint8_t, 3>;  // type, parameter 1, parameter 2
-
-// Buttons 0..10 of the mouse as its key table holds them from the factory.
-extern const std::array<KeyCode, 11> kMouseFactoryCodes;
-// Keys 0..125 of the keyboard.
-extern const std::array<KeyCode, 126> kKeyboardFactoryCodes;
+using device::KeyCode;
+using device::kKeyboardFactoryCodes;
+using device::kMouseFactoryCodes;
 
 inline constexpr uint16_t kMouseVendor = 0x0C45;
 inline constexpr uint16_t kMouseProduct = 0x7643;

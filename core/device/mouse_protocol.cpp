@@ -8,20 +8,6 @@
 
 namespace tellune::device {
 
-const std::array<KeyCode, kMouseButtons> kFactoryButtonCodes = {{
-    {0x10, 0x01, 0x00},
-    {0x10, 0x02, 0x00},
-    {0x10, 0x04, 0x00},
-    {0x10, 0x10, 0x00},
-    {0x10, 0x08, 0x00},
-    {0x13, 0x01, 0x00},
-    {0x13, 0x02, 0x00},
-    {0xA0, 0x02, 0x00},
-    {0x13, 0x03, 0x00},
-    {0xA0, 0x1B, 0x00},
-    {0x16, 0x90, 0x01},
-}};
-
 namespace {
 
 constexpr uint8_t kMacroTypeA = 0x70;
@@ -83,7 +69,7 @@ ButtonSlotMap build_button_slot_map(std::span<const uint8_t> table, size_t slots
     slots = std::min(slots, table.size() / 3);
     for (size_t button = 0; button < kMouseButtons; ++button) {
         for (size_t k = 0; k < slots; ++k) {
-            if (std::equal(kFactoryButtonCodes[button].begin(), kFactoryButtonCodes[button].end(),
+            if (std::equal(kMouseFactoryCodes[button].begin(), kMouseFactoryCodes[button].end(),
                            table.begin() + static_cast<ptrdiff_t>(3 * k))) {
                 map[button] = static_cast<uint8_t>(k);
                 break;

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/device/factory_codes.h"
 #include "core/device/light_thread.h"
 #include "core/device/macro_image.h"
 #include "core/hid/command_channel.h"
@@ -42,12 +43,10 @@ inline constexpr uint16_t kUsageSyncRequest = 0x0401;
 inline constexpr uint16_t kUsageSyncCount = 0x0404;
 inline constexpr int kRefusedArgument = -201;
 
-using KeyCode = std::array<uint8_t, 3>;  // type, parameter 1, parameter 2
 using ButtonSlotMap = std::array<uint8_t, kMouseButtons>;
 using SettingsBlock = std::array<uint8_t, kSettingsBufferSize>;
 
-// The codes the factory key table holds for buttons 0..10.
-extern const std::array<KeyCode, kMouseButtons> kFactoryButtonCodes;
+static_assert(kMouseFactoryCodes.size() == kMouseButtons);
 
 // The settings of the current profile as the mouse object holds them.
 struct MouseSettings {
