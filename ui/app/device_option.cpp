@@ -186,22 +186,15 @@ void CDeviceOptionUI::StopRefresh() {
 }
 
 void CDeviceOptionUI::StartTimer(int id, int ms) {
-    QTimer*& timer = timers_[id];
-    if (!timer) {
-        timer = new QTimer(this);
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, [this, id] { on_timer(id); });
-    }
-    timer->start(ms);
+    timers_.start(id, ms);
 }
 
 void CDeviceOptionUI::KillTimer(int id) {
-    if (QTimer* timer = timers_.value(id)) timer->stop();
+    timers_.kill(id);
 }
 
 bool CDeviceOptionUI::IsTimerActive(int id) const {
-    const QTimer* timer = timers_.value(id);
-    return timer && timer->isActive();
+    return timers_.active(id);
 }
 
 void CDeviceOptionUI::on_timer(int id) {

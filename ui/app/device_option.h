@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ui/app/timer_set.h"
+
 class QAbstractButton;
 class QLabel;
 class QProgressBar;
@@ -109,7 +111,7 @@ private:
     int page_tab_index_ = -1;
     QString power_name_;
     int power_index_ = -1;
-    QHash<int, QTimer*> timers_;
+    TimerSet timers_{this, [this](int id) { on_timer(id); }};
 };
 
 class CMpDevicePowerUI : public QWidget {

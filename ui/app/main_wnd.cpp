@@ -256,22 +256,15 @@ void CMainWnd::resizeEvent(QResizeEvent* e) {
 }
 
 void CMainWnd::start_timer(int id, int ms) {
-    QTimer*& timer = timers_[id];
-    if (!timer) {
-        timer = new QTimer(this);
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, [this, id] { on_timer(id); });
-    }
-    timer->start(ms);
+    timers_.start(id, ms);
 }
 
 void CMainWnd::kill_timer(int id) {
-    if (QTimer* timer = timers_.value(id)) timer->stop();
+    timers_.kill(id);
 }
 
 bool CMainWnd::timer_active(int id) const {
-    const QTimer* timer = timers_.value(id);
-    return timer && timer->isActive();
+    return timers_.active(id);
 }
 
 void CMainWnd::set_timer_handler(int id, std::function<void()> handler) {
@@ -462,7 +455,7 @@ void CMainWnd::shutdown() {
     shut_down_ = true;
     debug_line("退出测试");
     hide();
-    for (QTimer* timer : std::as_const(timers_)) timer->stop();
+    timers_.kill_all();
     // Workers blocked in send_message are answered first, or joining them could deadlock.
     caller_.close();
     for (const auto& e : extensions_) e->shutdown();

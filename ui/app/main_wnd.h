@@ -19,6 +19,7 @@
 #include "ui/app/notification_pump.h"
 #include "ui/app/routing.h"
 #include "ui/app/shell_extension.h"
+#include "ui/app/timer_set.h"
 #include "ui/app/worker_slots.h"
 
 class QAbstractButton;
@@ -132,7 +133,7 @@ private:
     QWidget* root_ = nullptr;
     QHash<QString, RouteTable> routes_;
     QHash<int, MessageHandler> message_handlers_;
-    QHash<int, QTimer*> timers_;
+    TimerSet timers_{this, [this](int id) { on_timer(id); }};
     QHash<int, std::function<void()>> timer_handlers_;
     std::vector<std::unique_ptr<ShellExtension>> extensions_;
     std::unique_ptr<InputHook> input_hook_;
