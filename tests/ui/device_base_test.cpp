@@ -89,16 +89,6 @@ TEST_F(DeviceBaseTest, LedFrameIgnoresIndicesOutsideTheLeds) {
     EXPECT_EQ(page->GetLedColour(3), 0u);
 }
 
-TEST(StepTest, CountsWithinTheLimit) {
-    EXPECT_EQ(Step(true, 128, 120, 8), 0);
-    EXPECT_EQ(Step(true, 128, 119, 8), 127);
-    EXPECT_EQ(Step(true, 192, 0, 14), 14);
-    EXPECT_EQ(Step(false, 128, 4, 8), 120);
-    EXPECT_EQ(Step(false, 128, 8, 8), 0);
-    EXPECT_EQ(Step(false, 128, 127, 1), 126);
-    EXPECT_EQ(Step(false, 192, 0, 1), 191);
-}
-
 TEST_F(DeviceBaseTest, BindsOnlyNumberedButtonsInsidePanels) {
     auto page = make_page<CTarvexMouseDevice>(backend_);
     ASSERT_NE(page->KeyButton(0), nullptr);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/device/light_engine.h"
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
 #include "core/profile/profile_data.h"
@@ -14,32 +15,16 @@
 namespace tellune::ui {
 namespace {
 
-// Brightness of the five level steps.
-constexpr std::array<uint8_t, 5> kLevels = {0x20, 0x50, 0x80, 0xB8, 0xFF};
+using device::Step;
+namespace tables = device::light_tables;
 
-// One turn of the colour wheel in 192 steps: red -> green -> blue -> red.
 void wheel(uint8_t index, uint8_t& r, uint8_t& g, uint8_t& b) {
-    const int i = index % 192;
-    const int part = i / 64;
-    const int t = (i % 64) * 4;  // 0..252
-    const uint8_t up = uint8_t(t), down = uint8_t(252 - t);
-    switch (part) {
-        case 0:
-            r = down, g = up, b = 0;
-            break;
-        case 1:
-            r = 0, g = down, b = up;
-            break;
-        default:
-            r = up, g = 0, b = down;
-            break;
-    }
+    const device::Rgb& c = tables::kWheel[index % tables::kWheel.size()];
+    r = c.r, g = c.g, b = c.b;
 }
 
-// A triangle curve over 0..127 for breathing.
 uint8_t breathing_curve(uint8_t step) {
-    const int s = step & 0x7F;
-    return uint8_t(s < 64 ? s * 4 : (127 - s) * 4);
+    return tables::kBreathing[step % tables::kBreathing.size()];
 }
 
 std::optional<int> index_after(const QString& name, QLatin1String prefix) {
@@ -52,15 +37,6 @@ std::optional<int> index_after(const QString& name, QLatin1String prefix) {
 }
 
 }  // namespace
-
-uint8_t Step(bool up, int limit, uint8_t current, int delta) {
-    if (up) {
-        const int next = current + delta;
-        return next < limit ? uint8_t(next) : 0;
-    }
-    const uint8_t next = uint8_t(current - delta);
-    return next < limit ? next : uint8_t(limit - delta);
-}
 
 CTarvexUSBDevice::CTarvexUSBDevice(std::shared_ptr<hid::HidBackend> backend, QWidget* parent)
     : QWidget(parent), backend_(std::move(backend)), config_(*backend_), secondary_(*backend_) {
@@ -103,7 +79,8 @@ int CTarvexUSBDevice::apply_light_settings() {
 // --- 3..9: the base light effects. Each renders the next frame of its effect. ---
 
 uint8_t CTarvexUSBDevice::level_value() const {
-    return kLevels[std::min<size_t>(light_params_.level_index, kLevels.size() - 1)];
+    return tables::kBrightness[std::min<size_t>(light_params_.level_index,
+                                                tables::kBrightness.size() - 1)];
 }
 
 void CTarvexUSBDevice::fill_all(uint32_t colour) {

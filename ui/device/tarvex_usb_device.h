@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/device/light_engine.h"
 #include "core/hid/command_channel.h"
 #include "core/hid/device_slots.h"
 #include "ui/device/device_thread.h"
@@ -43,10 +44,8 @@ inline constexpr uint32_t pack_led(uint8_t r, uint8_t g, uint8_t b, uint8_t leve
     return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | uint32_t(level) << 24;
 }
 
-// Moves `current` by `delta` within 0..limit-1. Up: current + delta, or 0 when that is not
-// below the limit. Down: current - delta taken as a byte, or limit - delta when that byte
-// is not below the limit.
-uint8_t Step(bool up, int limit, uint8_t current, int delta);
+// The effects' counter, shared with the light engine.
+using device::Step;
 
 // The light settings the effects read.
 struct LightParams {

@@ -45,6 +45,8 @@ TEST(LightTables, SpotValues) {
 TEST(LightStep, WrapsBothWays) {
     EXPECT_EQ(Step(true, 128, 120, 8), 0);
     EXPECT_EQ(Step(false, 128, 4, 8), 120);
+    EXPECT_EQ(Step(true, 128, 119, 8), 127);
+    EXPECT_EQ(Step(false, 128, 8, 8), 0);
     EXPECT_EQ(Step(true, 192, 190, 1), 191);
     EXPECT_EQ(Step(true, 192, 191, 1), 0);
     EXPECT_EQ(Step(false, 192, 0, 1), 191);
