@@ -17,6 +17,7 @@
 #include "ui/app/messages.h"
 #include "ui/app/private_fonts.h"
 #include "ui/app/single_instance.h"
+#include "ui/profile/profile_bar.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
     {
         CMainWnd wnd(language);
         wnd.add_extension(std::make_unique<DevicePages>(backend));
+        install_profile_bar(wnd);
         if (!wnd.load()) {
             tellune::debug_line("main layout missing");
             return 0;

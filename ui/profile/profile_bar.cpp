@@ -1,0 +1,210 @@
+#include "ui/profile/profile_bar.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <memory>
+
+#include "core/platform/platform.h"
+#include "core/profile/device_folders.h"
+#include "core/profile/json_file.h"
+#include "core/profile/profile_data.h"
+#include "ui/app/control_factory.h"
+#include "ui/app/main_wnd.h"
+#include "ui/app/messages.h"
+#include "ui/app/msg_wnd.h"
+#include "ui/app/text_table.h"
+#include "ui/device/tarvex_usb_device.h"
+#include "ui/profile/device_profile_ui.h"
+
+namespace tellune::ui {
+namespace {
+
+CTarvexUSBDevice* page_of(QWidget* w) {
+    for (; w; w = w->parentWidget())
+        if (auto* page = qobject_cast<CTarvexUSBDevice*>(w)) return page;
+    return nullptr;
+}
+
+}  // namespace
+
+void register_profile_controls() {
+    ControlFactory::register_tag(QLatin1String(CDeviceProfileUI::kClassName),
+                                 [](QWidget* parent, const QString&, ControlFactory&) {
+                                     return new CDeviceProfileUI(parent);
+                                 });
+}
+
+void unregister_profile_controls() {
+    ControlFactory::unregister_tag(QLatin1String(CDeviceProfileUI::kClassName));
+}
+
+ProfileBar* install_profile_bar(CMainWnd& wnd) {
+    register_profile_controls();
+    auto bar = std::make_unique<ProfileBar>(wnd);
+    ProfileBar* raw = bar.get();
+    wnd.add_extension(std::move(bar));
+    return raw;
+}
+
+ProfileBar::ProfileBar(CMainWnd& wnd) : wnd_(wnd) {
+    message_ = [this](QWidget* parent, const QString& text_id, int buttons) {
+        return ShowMessage(parent, QString(), text_id, wnd_.screen_scale(), true, buttons);
+    };
+    chooser_ = [](QWidget* parent, bool save) {
+        const QString filter = QString::fromLatin1(kFileFilter);
+        return save ? QFileDialog::getSaveFileName(parent, QString(), QString(), filter)
+                    : QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    };
+    register_routes();
+}
+
+void ProfileBar::set_message_function(MessageFunction fn) {
+    if (fn) message_ = std::move(fn);
+}
+
+void ProfileBar::set_path_chooser(PathChooser fn) {
+    if (fn) chooser_ = std::move(fn);
+}
+
+bool ProfileBar::start_bar(CDeviceProfileUI* bar) {
+    if (!bar) return false;
+    if (bar->initialised()) return true;
+    const CTarvexUSBDevice* page = page_of(bar);
+    if (!page) return false;
+    const int kind = page->Kind();
+    const std::string_view folder = device_folder_name(kind);
+    if (folder.empty()) return false;
+    bar->set_device_kind(kind);
+    bar->set_paths(user_data_folder(folder), default_profile_file(kind));
+    bar->init();
+    bar->select_tab(1);
+    return bar->initialised();
+}
+
+void ProfileBar::window_init(CMainWnd& wnd) {
+    if (QWidget* root = wnd.root())
+        for (CDeviceProfileUI* bar : root->findChildren<CDeviceProfileUI*>()) start_bar(bar);
+}
+
+CTarvexUSBDevice* ProfileBar::current_device() const {
+    return qobject_cast<CTarvexUSBDevice*>(wnd_.current_page());
+}
+
+CDeviceProfileUI* ProfileBar::current_bar() const {
+    CDeviceProfileUI* bar = find_profile_bar(wnd_.current_page());
+    return start_bar(bar) ? bar : nullptr;
+}
+
+int ProfileBar::message(const QString& text_id, int buttons) {
+    return message_(&wnd_, text_id, buttons);
+}
+
+void ProfileBar::register_routes() {
+    RouteTable& click = wnd_.routes("click");
+    click.add("device_add_btn", Match::NoCase, [this](const Notification&, int) {
+        if (CDeviceProfileUI* bar = current_bar()) bar->add();
+    });
+    click.add("device_copy_btn", Match::NoCase, [this](const Notification&, int) {
+        if (CDeviceProfileUI* bar = current_bar()) bar->copy();
+    });
+    click.add("device_sub_btn", Match::NoCase, [this](const Notification&, int) { on_delete(); });
+    click.add("device_import_btn", Match::NoCase,
+              [this](const Notification&, int) { on_import(); });
+    click.add("device_export_btn", Match::NoCase,
+              [this](const Notification&, int) { on_export(); });
+    click.add("device_reset_btn", Match::NoCase, [this](const Notification&, int) { on_reset(); });
+    click.add("device_profile_edit_save_btn", Match::NoCase,
+              [this](const Notification&, int) { on_rename(); });
+    click.add("default_btn", Match::NoCase, [this](const Notification&, int) { on_default(); });
+    click.add("profile_fun_spread_btn", Match::Exact, [this](const Notification&, int) {
+        if (CDeviceProfileUI* bar = current_bar()) bar->show_menu(!bar->menu_shown());
+    });
+}
+
+void ProfileBar::on_delete() {
+    CDeviceProfileUI* bar = current_bar();
+    if (!bar) return;
+    const int next = bar->remove();
+    if (next < 0) return;
+    // The device still holds the profile that is gone: show the one now selected and load
+    // it the way a choice in the list would.
+    bar->select(next, false);
+    wnd_.start_timer(kTimerApplyProfile, 400);
+}
+
+void ProfileBar::on_rename() {
+    CDeviceProfileUI* bar = current_bar();
+    if (!bar) return;
+    const QString text = bar->name();
+    if (text.trimmed().isEmpty()) {
+        message("message_text_25", 0);
+        return;
+    }
+    switch (bar->rename(text)) {
+        case ProfileList::kRenameNameUsed:
+            message("message_text_5", 0);
+            break;
+        case ProfileList::kRenameBlank:
+            message("message_text_25", 0);
+            break;
+        default:
+            break;
+    }
+}
+
+void ProfileBar::on_reset() {
+    CDeviceProfileUI* bar = current_bar();
+    if (!bar || message("message_text_22", 1) != 1) return;
+    // The bar may have gone while the question was open.
+    bar = current_bar();
+    if (bar && bar->reset())
+        if (CTarvexUSBDevice* device = current_device()) apply(device, bar);
+}
+
+void ProfileBar::on_import() {
+    CDeviceProfileUI* bar = current_bar();
+    if (!bar || bar->selected_uuid().isEmpty()) return;
+    const QString path = chooser_(&wnd_, false);
+    if (path.isEmpty()) return;
+    // Anything but a profile document is ignored without a word.
+    if (!is_importable_profile(read_json(path.toStdString()))) return;
+    if ((bar = current_bar())) bar->import_profile(path);
+}
+
+void ProfileBar::on_export() {
+    CDeviceProfileUI* bar = current_bar();
+    if (!bar || bar->selected_uuid().isEmpty()) return;
+    const QString path = chooser_(&wnd_, true);
+    if (path.isEmpty()) return;
+    if ((bar = current_bar())) bar->export_profile(path);
+}
+
+void ProfileBar::on_default() {
+    if (CTarvexUSBDevice* device = current_device()) device->restore_default_profile();
+}
+
+void ProfileBar::apply_selected_profile() {
+    CTarvexUSBDevice* device = current_device();
+    CDeviceProfileUI* bar = current_bar();
+    if (!device || !bar) return;
+    bar->select(bar->current_index(), false);
+    apply(device, bar);
+}
+
+void ProfileBar::apply(CTarvexUSBDevice* device, CDeviceProfileUI* bar) {
+    // The page takes the selected profile: its file for the profile data, and its UUID and
+    // name for whatever else of the page asks for them.
+    device->setProperty("profileUUID", bar->selected_uuid());
+    device->setProperty("profilename", QString::fromStdString(bar->list().selected_name()));
+    if (CBasicProfiledata* data = device->ProfileData())
+        data->set_profile_path(bar->selected_profile_file());
+    device->reload_profile();
+    device->check_macro_keys();
+    device->refresh_page();
+    device->write_settings(0, 0, 0, 0, 0);
+    if (device->write_macros() != 0)
+        if (auto* label = wnd_.control<QLabel>(QStringLiteral("str_test")))
+            set_text_id(label, QString::fromLatin1(kMacroErrorText));
+}
+
+}  // namespace tellune::ui
