@@ -20,6 +20,7 @@
 
 #include "core/platform/platform.h"
 #include "ui/app/about_wnd.h"
+#include "ui/app/desktop_settings.h"
 #include "ui/app/language.h"
 #include "ui/app/messages.h"
 #include "ui/app/text_table.h"
@@ -115,6 +116,11 @@ void CMainWnd::register_shell_routes() {
     click.add("minbtn", Match::NoCase, [this](const Notification&, int) { showMinimized(); });
     click.add("maxbtn", Match::NoCase, [this](const Notification&, int) { showMaximized(); });
     click.add("restorebtn", Match::NoCase, [this](const Notification&, int) { showNormal(); });
+    // 1 opens the mouse settings, 0 the keyboard settings.
+    click.add("windowdeviceset_", Match::Prefix, [](const Notification&, int n) {
+        if (n == 0 || n == 1)
+            open_desktop_settings(n == 1 ? InputSettings::mouse : InputSettings::keyboard);
+    });
 
     routes("itemselect")
         .add("device_profile_combo", Match::NoCase,
