@@ -7,10 +7,14 @@
 #include <memory>
 #include <vector>
 
+#include "core/profile/json_file.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "test_support/temp_dir.h"
+#include "ui/app/control_factory.h"
 #include "ui/device/tarvex_devices.h"
+#include "ui/profile/device_profile_ui.h"
+#include "ui/profile/profile_bar.h"
 #include "ui_test_support.h"
 
 namespace tellune::ui {
@@ -94,6 +98,31 @@ TEST_F(MouseDeviceTest, NewLightSettingsReachTheProfileAndThePreview) {
     const std::vector<uint8_t> memory = mouse_->memory();
     EXPECT_EQ(memory[1], 5);
     EXPECT_EQ(memory[7], 0xFF);
+}
+
+// On the real page the bar names the profile: first contact makes the list, loads its
+// selected profile, and a change is saved into that profile's file.
+TEST_F(MouseDeviceTest, FirstContactUsesTheBarsSelectedProfile) {
+    register_profile_controls();
+    ControlFactory factory(test::shipped_skin());
+    QWidget* built = factory.load_layout("XML/CustomControlXML/DeviceProfile.ui", page_.get());
+    ASSERT_NE(qobject_cast<CDeviceProfileUI*>(built), nullptr);
+    ASSERT_TRUE(open_configuration());
+    page_->connect_device();
+
+    CDeviceProfileUI* bar = find_profile_bar(page_.get());
+    ASSERT_NE(bar, nullptr);
+    const std::string file = bar->selected_profile_file();
+    ASSERT_FALSE(file.empty());
+    EXPECT_EQ(page_->MouseProfile()->profile_path(), file);
+    const Json::Value stored = read_json(file);
+    EXPECT_EQ(json_string(stored["profilename"]), "profile1");
+
+    const LightSettings blue = LightSettings::make(5, 3, 1, 0, 0, 0x00, 0x00, 0xFF, 0);
+    page_->set_light_settings(blue.word[0], blue.word[1], blue.word[2]);
+    page_->save();
+    EXPECT_EQ(json_int(read_json(file)["Device"][0]["LightInfo"]["Blue"], -1), 255);
+    unregister_profile_controls();
 }
 
 }  // namespace

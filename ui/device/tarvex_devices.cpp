@@ -15,6 +15,8 @@
 #include "ui/app/main_wnd.h"
 #include "ui/app/msg_wnd.h"
 #include "ui/controls/custom_controls.h"
+#include "ui/profile/device_profile_ui.h"
+#include "ui/profile/profile_bar.h"
 
 namespace tellune::ui {
 namespace {
@@ -99,8 +101,13 @@ void CTarvexMouseDevice::refresh_light_preview() {
 void CTarvexMouseDevice::set_profile_paths() {
     CMouseProfiledata* profile = MouseProfile();
     if (!profile) return;
-    // The profile bar names the selected profile; without one the current path stays.
-    const std::string uuid = property("profileUUID").toString().toStdString();
+    // The profile bar names the selected profile (its list is made on first use); a page
+    // without a bar keeps the current path.
+    std::string uuid = property("profileUUID").toString().toStdString();
+    if (uuid.empty()) {
+        if (CDeviceProfileUI* bar = find_profile_bar(this); bar && ProfileBar::start_bar(bar))
+            uuid = bar->selected_uuid().toStdString();
+    }
     if (const std::string path = user_profile_file(kDeviceMouse, uuid); !path.empty())
         profile->set_profile_path(path);
     profile->set_light_list_path(UserDataFolder() + LightName().toStdString() + ".config");
