@@ -251,19 +251,9 @@ void CTarvexUSBDevice::replace_map(const std::map<int, int>& map) {
 void CTarvexUSBDevice::key_heat_decay(int key, bool fast) {
     std::lock_guard lock(heat_mutex_);
     if (key < 0 || key >= kHeatKeys) return;
+    // The same steps as the light engine's decay; its slow tail is the key's non-fast one.
     uint8_t& h = heat_[size_t(key)];
-    int step;
-    if (h >= 128)
-        step = 40;
-    else if (h >= 64)
-        step = 30;
-    else if (h >= 32)
-        step = 10;
-    else if (h > 16)
-        step = 8;
-    else
-        step = fast ? 1 : 4;
-    h = uint8_t(std::max(0, h - step));
+    h = device::decay_level(h, !fast);
 }
 
 void CTarvexUSBDevice::key_heat_mark() {
