@@ -12,7 +12,6 @@ namespace {
 
 constexpr uint8_t kMacroTypeA = 0x70;
 constexpr uint8_t kMacroTypeB = 0x71;
-constexpr auto kListenerRetry = std::chrono::milliseconds(100);
 
 void put16(SettingsBlock& b, size_t at, uint16_t v) {
     b[at] = static_cast<uint8_t>(v & 0xFF);
@@ -113,15 +112,13 @@ bool check_macro_keys(std::vector<KeyAssignmentRecord>& keys, size_t macro_count
     return changed;
 }
 
-MouseProtocol::MouseProtocol(hid::CCommandChannel& config, hid::CCommandChannel& notify)
-    : config_(config), notify_(notify), light_(&config) {
+MouseProtocol::MouseProtocol(hid::CCommandChannel& config) : config_(config), light_(&config) {
     slot_map_.fill(kNoKeySlot);
 }
 
 MouseProtocol::~MouseProtocol() {
     light_.clear_leds();
     light_.stop_light_thread();
-    stop_sync_listener();
 }
 
 bool MouseProtocol::probe() {
@@ -265,74 +262,6 @@ void MouseProtocol::apply_light_settings(CMouseProfiledata& profile) {
     settings_.light = profile.read_light_settings();
     light_.apply_light_settings(settings_.light, profile.read_led_zones(),
                                 profile.read_light_effects());
-}
-
-// --- sync listener ---
-
-bool MouseProtocol::start_sync_listener(const std::string& path, SyncRequest on_request) {
-    stop_sync_listener();
-    if (!notify_.IsOpen() && !notify_.Connect(path)) return false;
-    std::lock_guard lock(sync_mutex_);
-    sync_stop_ = false;
-    sync_thread_ = std::thread([this, cb = std::move(on_request)] { listen(cb); });
-    return true;
-}
-
-bool MouseProtocol::restart_sync_listener(const std::string& path, SyncRequest on_request) {
-    stop_sync_listener();
-    notify_.Disconnect();
-    return start_sync_listener(path, std::move(on_request));
-}
-
-void MouseProtocol::stop_sync_listener() {
-    std::thread thread;
-    {
-        std::lock_guard lock(sync_mutex_);
-        if (!sync_thread_.joinable()) return;
-        sync_stop_ = true;
-        thread = std::move(sync_thread_);
-    }
-    sync_cv_.notify_all();
-    // Closing ends the read that waits without a time-out.
-    notify_.Disconnect();
-    thread.join();
-    debug_line("线程退出：：对象处于激发状态\n");
-}
-
-void MouseProtocol::listen(SyncRequest on_request) {
-    auto stopping = [this] { return sync_stop_; };
-    for (;;) {
-        {
-            std::unique_lock lock(sync_mutex_);
-            if (sync_stop_) break;
-        }
-        hid::CHidDevice& hid = notify_.Hid();
-        std::vector<uint8_t> report(
-            std::max<size_t>(hid.Capabilities().input_report_byte_length, 3));
-        const hid::IoResult r =
-            notify_.IsOpen() ? hid.ReadReport(report, -1) : hid::IoResult{hid::IoStatus::error, 0};
-        if (!r.ok()) {
-            // Closed, aborted or unplugged: wait a moment instead of spinning on the error.
-            std::unique_lock lock(sync_mutex_);
-            sync_cv_.wait_for(lock, kListenerRetry, stopping);
-            continue;
-        }
-        report.resize(r.bytes);
-        if (report.empty() || !hid.DecodeInputReport(report)) continue;
-        uint16_t usage = 0;
-        for (const hid::HidUsageEntry& e : hid.InputUsages()) {
-            if (e.is_button && e.report_id == report[0] && !e.pressed.empty()) {
-                usage = e.pressed[0];
-                break;
-            }
-        }
-        if (usage == kUsageSyncRequest) {
-            if (on_request) on_request();
-        } else if (usage == kUsageSyncCount) {
-            sync_counter_ = (sync_counter_.load() + 1) % 4;
-        }
-    }
-    debug_line("MS设备同步线程设定退出");
 }
 
 }  // namespace tellune::device

@@ -1,7 +1,6 @@
 #pragma once
 // The gaming mouse over its command channel: connection, settings block, key table, macro
-// and shoot images, and the sync listener on the notification collection. Everything here
-// runs on the caller's thread except the sync listener and the light thread.
+// and shoot images. Everything here runs on the caller's thread except the light thread.
 //
 // Every operation first checks that the configuration channel is open and returns 0 without
 // sending anything otherwise. Over the wireless receiver each operation is preceded by the
@@ -10,14 +9,9 @@
 // returned (write_macros maps failures to -1, see there).
 
 #include <array>
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/device/factory_codes.h"
@@ -85,15 +79,10 @@ struct ConnectResult {
 
 class MouseProtocol {
 public:
-    // Called on the sync listener's thread when the mouse asks to be read again; the owner
-    // arms its 500 ms timer and calls reload (read_settings_block) on its own thread. It must
-    // post, not wait for the owner's thread: stop_sync_listener joins the listener.
-    using SyncRequest = std::function<void()>;
-
-    // `config`: the configuration collection; `notify`: the notification collection, which
-    // the sync listener opens and closes. Both must outlive this object.
-    MouseProtocol(hid::CCommandChannel& config, hid::CCommandChannel& notify);
-    ~MouseProtocol();  // stops the light thread and the sync listener
+    // `config`: the configuration collection; it must outlive this object. The mouse's sync
+    // requests arrive on its notification collection, which the device control listens to.
+    explicit MouseProtocol(hid::CCommandChannel& config);
+    ~MouseProtocol();  // stops the light thread
     MouseProtocol(const MouseProtocol&) = delete;
     MouseProtocol& operator=(const MouseProtocol&) = delete;
 
@@ -145,22 +134,11 @@ public:
 
     LightThread& light() { return light_; }
 
-    // Opens the notification collection (unless open) and starts the listener. False when the
-    // collection cannot be opened.
-    bool start_sync_listener(const std::string& path, SyncRequest on_request);
-    bool restart_sync_listener(const std::string& path, SyncRequest on_request);
-    // Closes the notification collection, which ends the listener's blocking read, and joins.
-    void stop_sync_listener();
-    // Advanced 0..3 by every 0x0404 notification.
-    int sync_counter() const { return sync_counter_.load(); }
-
 private:
     bool probe();
     int read_info();
-    void listen(SyncRequest on_request);
 
     hid::CCommandChannel& config_;
-    hid::CCommandChannel& notify_;
     MouseSettings settings_;
     std::array<uint8_t, kInfoSize> info_{};
     uint8_t slots_ = 0;
@@ -171,12 +149,6 @@ private:
     std::array<uint8_t, kWirelessBlockRead> previous_block_{};
 
     LightThread light_;
-
-    std::mutex sync_mutex_;
-    std::condition_variable sync_cv_;
-    bool sync_stop_ = false;
-    std::thread sync_thread_;
-    std::atomic<int> sync_counter_{0};
 };
 
 }  // namespace tellune::device

@@ -514,6 +514,7 @@ std::string CTarvexUSBDevice::UserDataFolder() const {
 
 void CTarvexUSBDevice::SetProfileData(std::unique_ptr<CBasicProfiledata> profile) {
     profile_ = std::move(profile);
+    if (profile_) profile_->set_default_profile_path(default_profile_file(kind_));
 }
 
 }  // namespace tellune::ui

@@ -196,7 +196,8 @@ public:
     CBasicProfiledata* ProfileData() const { return profile_.get(); }
 
 protected:
-    // Subclass construction: the kind, then the profile object with the default profile.
+    // Subclass construction: the kind, then the profile object, which gets the kind's
+    // default profile path.
     void SetKind(int kind) { kind_ = kind; }
     void SetProfileData(std::unique_ptr<CBasicProfiledata> profile);
     // The input-report thread: debug line on exit, and what the first usage value means.

@@ -66,8 +66,7 @@ struct MouseRig {
     std::shared_ptr<emulator::EmulatedDevice> device;
     std::vector<std::string> paths;
     hid::CCommandChannel config{backend};
-    hid::CCommandChannel notify{backend};
-    MouseProtocol mouse{config, notify};
+    MouseProtocol mouse{config};
     bool opened = false;
 };
 

@@ -1,5 +1,5 @@
-// The mouse's two threads: the sync listener on the notification collection and the light
-// thread. Both must react, stay quiet when there is nothing to do and stop promptly.
+// The mouse's light thread: it must react, stay quiet when there is nothing to do and stop
+// promptly.
 
 #include <gtest/gtest.h>
 
@@ -19,82 +19,11 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::MouseRig;
 
-struct Signal {
-    std::mutex m;
-    std::condition_variable cv;
-    int count = 0;
-    void raise() {
-        std::lock_guard lock(m);
-        ++count;
-        cv.notify_all();
-    }
-    bool wait_for(int n, std::chrono::milliseconds limit = 2000ms) {
-        std::unique_lock lock(m);
-        return cv.wait_for(lock, limit, [&] { return count >= n; });
-    }
-};
-
 template <typename F>
 auto elapsed(F&& f) {
     const auto start = Clock::now();
     f();
     return Clock::now() - start;
-}
-
-TEST(SyncListener, RequestReachesTheCallbackAndCloseStopsIt) {
-    std::vector<std::string> lines;
-    std::mutex lines_mutex;
-    set_debug_sink([&](std::string_view l) {
-        std::lock_guard lock(lines_mutex);
-        lines.emplace_back(l);
-    });
-    {
-        MouseRig rig;
-        Signal requests;
-        ASSERT_TRUE(rig.mouse.start_sync_listener(rig.paths[2], [&] { requests.raise(); }));
-        EXPECT_TRUE(rig.notify.IsOpen());
-        std::this_thread::sleep_for(20ms);  // the read is waiting without a time-out
-        ASSERT_TRUE(rig.device->inject_usage(kUsageSyncRequest));
-        EXPECT_TRUE(requests.wait_for(1));
-        for (int i = 0; i < 5; ++i) rig.device->inject_usage(kUsageSyncCount);
-        rig.device->inject_usage(kUsageSyncRequest);  // after the five, so they were handled
-        EXPECT_TRUE(requests.wait_for(2));
-        EXPECT_EQ(rig.mouse.sync_counter(), 1);
-        rig.device->inject_usage(0x0123);  // a media key: ignored
-
-        EXPECT_LT(elapsed([&] { rig.mouse.stop_sync_listener(); }), 200ms);
-        EXPECT_FALSE(rig.notify.IsOpen());
-        EXPECT_EQ(requests.count, 2);
-        // Stopping again is harmless.
-        rig.mouse.stop_sync_listener();
-    }
-    set_debug_sink(nullptr);
-    std::lock_guard lock(lines_mutex);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "MS设备同步线程设定退出"), 1);
-}
-
-TEST(SyncListener, SurvivesUnplugAndRestarts) {
-    MouseRig rig;
-    Signal requests;
-    ASSERT_TRUE(rig.mouse.start_sync_listener(rig.paths[2], [&] { requests.raise(); }));
-    rig.backend.unplug(rig.device);
-    std::this_thread::sleep_for(50ms);  // reads now fail at once; the listener must not spin
-    rig.backend.plug(rig.device);
-    ASSERT_TRUE(rig.mouse.restart_sync_listener(rig.paths[2], [&] { requests.raise(); }));
-    std::this_thread::sleep_for(20ms);
-    rig.device->inject_usage(kUsageSyncRequest);
-    EXPECT_TRUE(requests.wait_for(1));
-    EXPECT_LT(elapsed([&] { rig.mouse.stop_sync_listener(); }), 200ms);
-
-    MouseRig bad;
-    EXPECT_FALSE(bad.mouse.start_sync_listener("emu/none?col03", {}));
-}
-
-TEST(SyncListener, DestructionStopsARunningListener) {
-    auto rig = std::make_unique<MouseRig>();
-    ASSERT_TRUE(rig->mouse.start_sync_listener(rig->paths[2], {}));
-    std::this_thread::sleep_for(10ms);
-    EXPECT_LT(elapsed([&] { rig.reset(); }), 200ms);
 }
 
 LightSettings settings(uint8_t mode, uint8_t speed) {

@@ -1,0 +1,212 @@
+// The mouse page in the whole main window over the emulated mouse, as a person uses it: the
+// window scans, binds the mouse, and every control change travels through the notification
+// routes into the profile file and the mouse; the mouse's own sync request and a restart of
+// the program are followed too.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTest>
+
+#include "core/profile/json_file.h"
+#include "emulator/emulated_backend.h"
+#include "emulator/products.h"
+#include "test_support/temp_dir.h"
+#include "ui/app/device_pages.h"
+#include "ui/app/language.h"
+#include "ui/app/main_wnd.h"
+#include "ui/app/text_table.h"
+#include "ui/device/tarvex_devices.h"
+#include "ui/profile/device_profile_ui.h"
+#include "ui/profile/profile_bar.h"
+#include "ui_test_support.h"
+
+namespace tellune::ui {
+namespace {
+
+struct Request {
+    uint8_t command = 0;
+    uint8_t length = 0;
+    int offset = 0;
+    std::vector<uint8_t> data;
+};
+
+class MousePageEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        texts().clear();
+        language_ =
+            std::make_unique<LanguageManager>(test::shipped_language_config(), test::shipped_skin(),
+                                              QString::fromStdString(dir_.file("tellune.conf")));
+        backend_->plug(mouse_);
+    }
+    void TearDown() override {
+        wnd_.reset();
+        unregister_profile_controls();
+        texts().clear();
+    }
+    // Starts the program's window and waits until the mouse page is shown and connected.
+    void start() {
+        wnd_ = std::make_unique<CMainWnd>(*language_);
+        auto pages = std::make_unique<DevicePages>(backend_);
+        pages_ = pages.get();
+        wnd_->add_extension(std::move(pages));
+        install_profile_bar(*wnd_);
+        wnd_->set_quit_handler([] {});
+        ASSERT_TRUE(wnd_->load());
+        wnd_->init();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(), 5000);
+    }
+    CTarvexMouseDevice* page() const {
+        return pages_ ? qobject_cast<CTarvexMouseDevice*>(wnd_->current_page()) : nullptr;
+    }
+    template <class T = QWidget>
+    T* control(const QString& name) {
+        T* w = page()->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    Json::Value stored() {
+        CDeviceProfileUI* bar = find_profile_bar(page());
+        return read_json(bar->selected_profile_file())["Device"][0];
+    }
+    // The command collection's requests since the last clear, oldest first.
+    std::vector<Request> requests() const {
+        std::vector<Request> out;
+        for (const emulator::LogEntry& e : mouse_->log().entries())
+            if (e.direction == emulator::Direction::received && e.collection == 4 &&
+                e.bytes.size() == 64)
+                out.push_back({e.bytes[3], e.bytes[4], e.bytes[5] | e.bytes[6] << 8,
+                               std::vector<uint8_t>(e.bytes.begin() + 8, e.bytes.end())});
+        return out;
+    }
+
+    TempDir dir_;
+    ScopedEnv data_{"XDG_DATA_HOME", dir_.file("home")};
+    ScopedEnv program_{"TELLUNE_DATA_DIR", test::source_folder().toStdString()};
+    std::unique_ptr<LanguageManager> language_;
+    std::shared_ptr<emulator::EmulatedBackend> backend_ =
+        std::make_shared<emulator::EmulatedBackend>();
+    std::shared_ptr<emulator::EmulatedDevice> mouse_ = emulator::make_mouse();
+    std::unique_ptr<CMainWnd> wnd_;
+    DevicePages* pages_ = nullptr;
+};
+
+TEST_F(MousePageEndToEnd, MovingAStageSliderWritesTheProfileAndTheMouse) {
+    start();
+    mouse_->log().clear();
+    // As a click on the slider's track: the value changes without a drag.
+    control<QAbstractSlider>("DPI_slider_2")->setValue(30);
+    EXPECT_EQ(control<QLineEdit>("DPI_edit_2")->text(), "3100");
+    EXPECT_EQ(json_int(stored()["DPIStages"]["StageDPIs"][2]["StageDPIX"]), 30);
+
+    // 0x01, the 95-byte block with command 0x06 from offset 0, 0x02.
+    const std::vector<Request> sent = requests();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(sent.front().command, 0x01);
+    EXPECT_EQ(sent.back().command, 0x02);
+    std::vector<uint8_t> block;
+    int next_offset = 0;
+    for (size_t i = 1; i + 1 < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].command, 0x06);
+        EXPECT_EQ(sent[i].offset, next_offset);
+        next_offset += sent[i].length;
+        block.insert(block.end(), sent[i].data.begin(), sent[i].data.begin() + sent[i].length);
+    }
+    ASSERT_EQ(block.size(), 95u);
+    EXPECT_EQ(block[19], 30);
+    EXPECT_EQ(block[20], 0);
+    // Stage 1 (the active one) and its neighbours are as the profile has them.
+    EXPECT_EQ(block[17], 7);
+    EXPECT_EQ(block[21], 23);
+    EXPECT_EQ(block[23], 1);
+    EXPECT_EQ(mouse_->memory()[19], 30);
+}
+
+TEST_F(MousePageEndToEnd, DraggingShowsTheValueAndTheReleaseWrites) {
+    start();
+    auto* slider = control<QAbstractSlider>("DPI_slider_4");
+    const uint64_t writes = mouse_->command_count(6);
+    slider->setSliderDown(true);
+    slider->setValue(99);
+    EXPECT_EQ(control<QLineEdit>("DPI_edit_4")->text(), "10000");
+    EXPECT_EQ(mouse_->command_count(6), writes);
+    slider->setSliderDown(false);  // the release
+    EXPECT_GT(mouse_->command_count(6), writes);
+    EXPECT_EQ(mouse_->memory()[24], 99);  // stage 4 follows the active-stage byte
+
+    // A typed value is taken when the edit loses the focus.
+    auto* edit = control<QLineEdit>("DPI_edit_0");
+    edit->setText("12150");
+    wnd_->notify(Notification{"killfocus", "DPI_edit_0", edit});
+    EXPECT_EQ(edit->text(), "12000");
+    EXPECT_EQ(mouse_->memory()[15], 119);
+}
+
+TEST_F(MousePageEndToEnd, OptionsAndComboReachTheMouseAndSurviveARestart) {
+    start();
+    control<QAbstractButton>("polling_rate_option_2")->click();
+    control<QComboBox>("MSH_set_comboSelect")->setCurrentIndex(1);
+    control<QAbstractButton>("DPI_model_3")->click();
+    control<QAbstractButton>("DPI_enable_check_7")->click();  // was off
+    control<QAbstractSlider>("DPI_slider_7")->setValue(139);
+    control<QAbstractSlider>("pointer_speed_slider")->setValue(2);
+    const std::vector<uint8_t> memory = mouse_->memory();
+    EXPECT_EQ(memory[14], 2);
+    EXPECT_EQ(memory[56], 1);
+    EXPECT_EQ(memory[23], 3);
+    EXPECT_EQ(memory[30], 139);
+    EXPECT_FALSE(control<QAbstractButton>("polling_rate_option_0")->isChecked());
+
+    wnd_.reset();
+    pages_ = nullptr;
+    start();
+    EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_2")->isChecked());
+    EXPECT_EQ(control<QComboBox>("MSH_set_comboSelect")->currentIndex(), 1);
+    EXPECT_TRUE(control<QAbstractButton>("DPI_model_3")->isChecked());
+    EXPECT_TRUE(control<QAbstractButton>("DPI_enable_check_7")->isChecked());
+    EXPECT_EQ(control<QLineEdit>("DPI_edit_7")->text(), "16000");
+    EXPECT_EQ(control<QAbstractSlider>("pointer_speed_slider")->value(), 2);
+}
+
+TEST_F(MousePageEndToEnd, ASyncRequestFromTheMouseReloadsThePage) {
+    start();
+    QTRY_VERIFY_WITH_TIMEOUT(page()->Secondary().IsOpen(), 3000);
+    // The mouse changed its own settings (its buttons): active stage 5, report rate 4, lift 2.
+    ASSERT_TRUE(mouse_->poke_memory(23, std::vector<uint8_t>{5}));
+    ASSERT_TRUE(mouse_->poke_memory(14, std::vector<uint8_t>{4}));
+    ASSERT_TRUE(mouse_->poke_memory(56, std::vector<uint8_t>{2}));
+    QTest::qWait(50);  // the input thread is reading
+    ASSERT_TRUE(mouse_->inject_usage(CTarvexMouseDevice::kSyncRequest));
+    QTRY_VERIFY_WITH_TIMEOUT(control<QAbstractButton>("DPI_model_5")->isChecked(), 3000);
+    EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_4")->isChecked());
+    EXPECT_EQ(control<QComboBox>("MSH_set_comboSelect")->currentIndex(), 2);
+    EXPECT_EQ(json_int(stored()["DPIStages"]["StageActive"]), 5);
+}
+
+TEST_F(MousePageEndToEnd, SwitchingProfilesRewritesTheMouse) {
+    start();
+    control<QAbstractButton>("device_add_btn")->click();
+    auto* combo = control<QComboBox>("device_profile_combo");
+    ASSERT_EQ(combo->count(), 2);
+    combo->setCurrentIndex(1);
+    QTRY_COMPARE_WITH_TIMEOUT(page()->property("profilename").toString(), QString("profile2"),
+                              3000);
+    control<QAbstractSlider>("DPI_slider_0")->setValue(60);
+    EXPECT_EQ(mouse_->memory()[15], 60);
+
+    combo->setCurrentIndex(0);
+    QTRY_COMPARE_WITH_TIMEOUT(int(mouse_->memory()[15]), 3, 3000);
+    EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "400");
+    combo->setCurrentIndex(1);
+    QTRY_COMPARE_WITH_TIMEOUT(int(mouse_->memory()[15]), 60, 3000);
+    EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "6100");
+}
+
+}  // namespace
+}  // namespace tellune::ui

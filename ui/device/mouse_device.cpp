@@ -1,0 +1,196 @@
+#include "ui/device/mouse_device.h"
+
+#include <QAbstractSlider>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QProcess>
+#include <QThread>
+
+#include "core/device/macro_image.h"
+#include "core/platform/platform.h"
+#include "core/profile/device_folders.h"
+#include "core/profile/profile_data.h"
+#include "ui/app/device_option.h"
+#include "ui/app/main_wnd.h"
+#include "ui/app/msg_wnd.h"
+#include "ui/profile/device_profile_ui.h"
+#include "ui/profile/profile_bar.h"
+
+namespace tellune::ui {
+
+CTarvexMouseDevice::CTarvexMouseDevice(std::shared_ptr<hid::HidBackend> backend, QWidget* parent)
+    : CTarvexUSBDevice(std::move(backend), parent),
+      protocol_(std::make_unique<device::MouseProtocol>(Config())) {
+    SetKind(kDeviceMouse);
+    SetProfileData(std::make_unique<CMouseProfiledata>());
+}
+
+CTarvexMouseDevice::~CTarvexMouseDevice() {
+    StopThreads();
+    protocol_->light().stop_light_thread();
+}
+
+CMouseProfiledata* CTarvexMouseDevice::MouseProfile() const {
+    return static_cast<CMouseProfiledata*>(ProfileData());
+}
+
+bool CTarvexMouseDevice::confirm_firmware_update() {
+    if (ShowMessage(window(), QString(), QStringLiteral("message_text_24"), 96, true, 1) != 1) {
+        debug_line("固件需要升级，用户取消，程序退出");
+        if (CMainWnd* wnd = MainWindow()) wnd->exit_program();
+        return false;
+    }
+    // The updater is optional: a build without one just carries on with the old firmware.
+    const QString folder = QString::fromStdString(default_data_folder());
+    const QString updater = folder + QStringLiteral("tellune-firmware-updater");
+    if (QFileInfo(updater).isExecutable()) {
+        QThread::msleep(10);
+        QProcess::startDetached(updater, {QStringLiteral("Upgrading")}, folder);
+    }
+    return true;
+}
+
+void CTarvexMouseDevice::connect_device() {
+    if (!Config().IsOpen()) return;
+    protocol_->light().stop_light_thread();
+    const device::ConnectResult connected = protocol_->connect_device();
+    if (connected.result != 1) {
+        debug_printf("鼠标连接失败：%d", connected.result);
+        return;
+    }
+    if (connected.firmware_update_needed && !confirm_firmware_update()) return;
+    for (int n = 0; n < kDpiStages; ++n)
+        if (auto* slider = findChild<QAbstractSlider*>(QStringLiteral("DPI_slider_%1").arg(n)))
+            slider->setRange(0, kDpiSliderMax);
+    protocol_->light().set_led_count(size_t(LedCount()));
+    reload_profile();
+    refresh_page();
+    protocol_->light().start_light_thread();
+}
+
+void CTarvexMouseDevice::show_device_status(int state) {
+    CTarvexUSBDevice::show_device_status(state);
+    // Every panel but the key panel shows what the profile file holds.
+    if (state != 2) reload_profile();
+    if (QWidget* status = findChild<QWidget*>(QStringLiteral("device_tishi_info"))) status->hide();
+}
+
+void CTarvexMouseDevice::reload_from_device() {
+    protocol_->read_settings_block(MouseProfile());
+    refresh_page();
+}
+
+int CTarvexMouseDevice::apply_light_settings() {
+    if (CMouseProfiledata* profile = MouseProfile()) protocol_->apply_light_settings(*profile);
+    return 1;
+}
+
+void CTarvexMouseDevice::refresh_light_preview() {
+    // The light thread renders; the page shows its latest frame.
+    const std::vector<device::LedColour> leds = protocol_->light().snapshot();
+    for (size_t i = 0; i < leds.size(); ++i)
+        SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
+    CTarvexUSBDevice::refresh_light_preview();
+}
+
+void CTarvexMouseDevice::set_profile_paths() {
+    CMouseProfiledata* profile = MouseProfile();
+    if (!profile) return;
+    // The profile bar names the selected profile (its list is made on first use); a page
+    // without a bar keeps the current path.
+    std::string uuid = property("profileUUID").toString().toStdString();
+    if (uuid.empty()) {
+        if (CDeviceProfileUI* bar = find_profile_bar(this); bar && ProfileBar::start_bar(bar))
+            uuid = bar->selected_uuid().toStdString();
+    }
+    if (const std::string path = user_profile_file(kDeviceMouse, uuid); !path.empty())
+        profile->set_profile_path(path);
+    profile->set_light_list_path(UserDataFolder() + LightName().toStdString() + ".config");
+}
+
+void CTarvexMouseDevice::reload_profile() {
+    CMouseProfiledata* profile = MouseProfile();
+    if (!profile) return;
+    set_profile_paths();
+    profile->load_profile(profile->profile_path());
+    profile->load_light_list(profile->light_list_path());
+    protocol_->take_profile(*profile);
+    apply_light_settings();
+}
+
+void CTarvexMouseDevice::check_macro_keys() {
+    const auto macros = device::load_macro_library(UserDataFolder());
+    if (!protocol_->check_macro_keys(macros ? macros->size() : 0)) return;
+    if (CMouseProfiledata* profile = MouseProfile()) {
+        profile->write_key_assignments(protocol_->settings().keys);
+        profile->save_profile();
+    }
+    refresh_page();
+}
+
+void CTarvexMouseDevice::restore_default_profile() {
+    CMouseProfiledata* profile = MouseProfile();
+    if (!profile) return;
+    profile->load_profile(profile->default_profile_path());
+    protocol_->take_profile(*profile);
+    apply_light_settings();
+    profile->save_profile();
+    refresh_page();
+}
+
+int CTarvexMouseDevice::write_key_table() {
+    return protocol_->write_current_keys(0);
+}
+
+int CTarvexMouseDevice::write_current_keys() {
+    return protocol_->write_current_keys(0);
+}
+
+int CTarvexMouseDevice::write_macros() {
+    return protocol_->write_macros(UserDataFolder());
+}
+
+int CTarvexMouseDevice::write_settings(int, int, int, int, int) {
+    // Every caller writes profile 0.
+    return protocol_->write_settings(0);
+}
+
+std::string CTarvexMouseDevice::profile_file_name() const {
+    const CMouseProfiledata* profile = MouseProfile();
+    return profile ? profile->profile_path() : std::string();
+}
+
+void CTarvexMouseDevice::save() {
+    if (CMouseProfiledata* profile = MouseProfile()) profile->save_profile();
+}
+
+void CTarvexMouseDevice::set_light_settings(uint32_t a, uint32_t b, uint32_t c) {
+    CTarvexUSBDevice::set_light_settings(a, b, c);
+    CMouseProfiledata* profile = MouseProfile();
+    if (!profile) return;
+    LightSettings settings;
+    settings.word[0] = a;
+    settings.word[1] = b;
+    settings.word[2] = c;
+    profile->write_light_settings(settings);
+    apply_light_settings();
+}
+
+void CTarvexMouseDevice::OnInputValue(int value) {
+    // Input-report thread. The timer belongs to the interface thread, so it is started there.
+    if (value == kSyncRequest) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (CDeviceOptionUI* entry = OptionEntry())
+                    entry->StartTimer(kTimerReload, kReloadDelayMs);
+            },
+            Qt::QueuedConnection);
+    } else if (value == kSyncCounterUsage) {
+        int current = sync_counter_.load();
+        while (!sync_counter_.compare_exchange_weak(current, (current + 1) % 4)) {
+        }
+    }
+}
+
+}  // namespace tellune::ui
