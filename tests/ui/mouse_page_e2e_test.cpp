@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAbstractSlider>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QTest>
@@ -206,6 +208,54 @@ TEST_F(MousePageEndToEnd, SwitchingProfilesRewritesTheMouse) {
     combo->setCurrentIndex(1);
     QTRY_COMPARE_WITH_TIMEOUT(int(mouse_->memory()[15]), 60, 3000);
     EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "6100");
+}
+
+// Each tab of the page at the window's normal size shows its controls whole, without overlap
+// of the window's edge. With TELLUNE_SCREENSHOT_DIR set, each tab is saved as a picture.
+TEST_F(MousePageEndToEnd, EveryControlIsOnScreenOnItsTab) {
+    const QString shots = qEnvironmentVariable("TELLUNE_SCREENSHOT_DIR");
+    QFile style(test::shipped_skin() + "style/dark.qss");
+    if (!shots.isEmpty() && style.open(QIODevice::ReadOnly)) {
+        const QString css = QString::fromUtf8(style.readAll());
+        language_->fonts().set_base_style_sheet(css);
+        qApp->setStyleSheet(css);
+    }
+    start();
+    wnd_->resize(1500, 960);
+    wnd_->show();
+    const struct {
+        const char* tab;
+        std::vector<QString> names;
+    } tabs[] = {
+        {"cursor_Op_tab",
+         {"DPI_enable_check_0", "DPI_model_7", "DPI_slider_7", "DPI_edit_7",
+          "mouse_device_seting_option_0", "mouse_device_seting_option_1"}},
+        {"system_Op_tab",
+         {"pointer_speed_slider", "pointer_precision_check", "scroll_speed_slider",
+          "scrolls_page_check", "double_click_slider", "windowdeviceset_0", "windowdeviceset_1"}},
+        {"key_Op_tab", {"device_setkeyinfo_list", "Logo", "key_0"}},
+    };
+    for (const auto& t : tabs) {
+        control<QAbstractButton>(QLatin1String(t.tab))->click();
+        QApplication::processEvents();
+        for (const QString& name : t.names) {
+            QWidget* w = control(name);
+            ASSERT_NE(w, nullptr);
+            EXPECT_TRUE(w->isVisible()) << t.tab << " " << name.toStdString();
+            const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());
+            EXPECT_TRUE(wnd_->rect().contains(r)) << name.toStdString();
+            EXPECT_GT(w->width(), 8) << name.toStdString();
+        }
+        if (!shots.isEmpty()) wnd_->grab().save(shots + "/mouse_" + t.tab + ".png");
+    }
+    control<QAbstractButton>("cursor_Op_tab")->click();
+    control<QAbstractButton>("mouse_device_seting_option_1")->click();
+    EXPECT_TRUE(control("polling_rate_option_4")->isVisible());
+    EXPECT_TRUE(control("MSH_set_comboSelect")->isVisible());
+    if (!shots.isEmpty()) {
+        wnd_->grab().save(shots + "/mouse_report.png");
+        qApp->setStyleSheet(QString());
+    }
 }
 
 }  // namespace
