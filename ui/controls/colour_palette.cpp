@@ -90,6 +90,8 @@ void CColourPaletteUI::paintEvent(QPaintEvent*) {
     const double vy = s.top() + (255 - value_) * std::max(1, s.height() - 1) / 255.0;
     p.setPen(QPen(Qt::white, 2));
     p.drawLine(QPointF(s.left() - 3, vy), QPointF(s.right() + 3, vy));
+    // A disabled palette looks it, like the rest of the panel.
+    if (!isEnabled()) p.fillRect(rect(), QColor(0x17, 0x19, 0x1d, 170));
 }
 
 void CColourPaletteUI::pick(const QPoint& pos) {

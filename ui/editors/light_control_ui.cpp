@@ -86,7 +86,9 @@ void CLightControlUI::bind() {
         const QColor c(b->property(kPresetColourProperty).toString());
         if (c.isValid()) b->setStyleSheet(rgb_style(c.rgba()));
     }
-    if (auto* same = child<QWidget>(kSameMode)) same->setVisible(false);
+    // Only the keyboard has these rows; its table shows them when its mode needs them.
+    for (const char* name : {kSameMode, "lightcustom_layout", "light_combo_ZZCCmodeSelectLayout"})
+        if (auto* w = child<QWidget>(name)) w->setVisible(false);
     if (auto* palette = child<CColourPaletteUI>(kPalette))
         if (auto* button = child<QWidget>(kColourButton))
             button->setStyleSheet(rgb_style(palette->colour()));
