@@ -127,7 +127,7 @@ void LightThread::run() {
             cv_.wait_for(lock, kClosedIdle * 10, woken);
             continue;
         }
-        const uint32_t wake = last_tick_ + std::max(due, kMinFrameMs);
+        const uint32_t wake = last_tick_ + std::max(due, min_frame_ms_.load());
         cv_.wait_until(lock, epoch_ + std::chrono::milliseconds(wake), woken);
     }
     debug_line("MS灯光线程设定退出");

@@ -10,6 +10,7 @@
 // While the channel is closed it idles; while the channel's pause flag is set it stands
 // still. All members may be called from any thread.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -48,6 +49,9 @@ public:
                               const std::vector<LedZoneRecord>& zones = {},
                               const std::vector<LightEffectStep>& steps = {});
     void set_colour_follow(bool fx_down, bool fx_up);
+    // The shortest time between two frames (kMinFrameMs by default). A device whose frames
+    // only feed the picture on screen sets the preview's period: nobody sees frames between.
+    void set_min_frame_ms(uint32_t ms) { min_frame_ms_ = std::max<uint32_t>(ms, 1); }
 
     // The LED colour list as of the last rendered frame.
     std::vector<LedColour> snapshot() const;
@@ -58,6 +62,7 @@ public:
     uint64_t wake_count() const { return wakes_.load(); }
 
 private:
+    std::atomic<uint32_t> min_frame_ms_{kMinFrameMs};
     using Clock = std::chrono::steady_clock;
     uint32_t now_ms() const;
     bool frozen() const;

@@ -17,7 +17,6 @@ namespace {
 
 constexpr const char* kSuffixes[4] = {"_device_normal.png", "_device_selected.png",
                                       "_device_synchro_normal.png", "_device_synchro_selected.png"};
-constexpr int kPreviewPeriodMs = 50;
 constexpr int kFirstPreviewMs = 5;
 constexpr int kStatusPeriodMs = 5000;
 constexpr int kRefreshDelayMs = 500;
@@ -207,9 +206,10 @@ void CDeviceOptionUI::on_timer(int id) {
             if (page->StatusPoll()) StartTimer(kTimerStatusPoll, kStatusPeriodMs);
             break;
         case kTimerLightPreview:
+            // The LED buttons repaint themselves when their colour changes; repainting the
+            // whole picture every tick cost a few percent of a core for nothing.
             page->refresh_light_preview();
-            if (IsSelected() && page->SecondEnable() && preview_) preview_->update();
-            StartTimer(kTimerLightPreview, kPreviewPeriodMs);
+            StartTimer(kTimerLightPreview, CDeviceOptionUI::kPreviewPeriodMs);
             break;
         case kTimerReload:
             page->reload_from_device();

@@ -39,6 +39,8 @@ class CDeviceOptionUI : public QWidget {
     Q_OBJECT
 public:
     static constexpr const char* kClassName = "DeviceOption";
+    // How often the selected page's picture takes the light thread's frame.
+    static constexpr int kPreviewPeriodMs = 50;
     enum Image { kNormal, kSelected, kSynchroNormal, kSynchroSelected };
 
     explicit CDeviceOptionUI(QWidget* parent = nullptr);

@@ -7,6 +7,7 @@
 #include <QPixmapCache>
 #include <QRadialGradient>
 #include <QStyle>
+#include <QStyleOptionButton>
 
 #include "core/platform/platform.h"
 
@@ -95,9 +96,33 @@ void CDeviceKeyButtonUI::SetPanelSelected(bool selected) {
     update();
 }
 
-void CDeviceKeyButtonUI::paintEvent(QPaintEvent* e) {
-    QPushButton::paintEvent(e);
+void CDeviceKeyButtonUI::draw_base(QPainter& painter) {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const qreal ratio = devicePixelRatioF();
+    const BaseKey key{int(option.state), size(), ratio, panel_selected_, option.text};
+    if (key != base_key_ || base_.isNull()) {
+        base_ = QPixmap((QSizeF(size()) * ratio).toSize());
+        base_.setDevicePixelRatio(ratio);
+        base_.fill(Qt::transparent);
+        QPainter target(&base_);
+        style()->drawControl(QStyle::CE_PushButton, &option, &target, this);
+        base_key_ = key;
+    }
+    painter.drawPixmap(0, 0, base_);
+}
+
+void CDeviceKeyButtonUI::changeEvent(QEvent* e) {
+    // A new style sheet, palette or font changes the look without changing the key.
+    if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange ||
+        e->type() == QEvent::FontChange)
+        base_key_ = BaseKey{};
+    QPushButton::changeEvent(e);
+}
+
+void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    draw_base(painter);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect area = rect();
     if (light_shown_) {

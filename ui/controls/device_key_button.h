@@ -2,6 +2,7 @@
 // CDeviceKeyButtonUI: one key or LED on a device picture. Over its own look it paints the
 // light overlay (the LED colour the light preview hands it) and the key-assignment overlay.
 
+#include <QPixmap>
 #include <QPushButton>
 #include <QString>
 #include <cstdint>
@@ -51,9 +52,23 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
+    // The button as the style draws it, kept while its look stays the same: the light
+    // overlay changes many times a second, the button under it rarely.
+    void draw_base(QPainter& painter);
+    struct BaseKey {
+        int state = -1;
+        QSize size;
+        qreal ratio = 0;
+        bool selected = false;
+        QString text;
+        bool operator==(const BaseKey&) const = default;
+    };
+    QPixmap base_;
+    BaseKey base_key_;
     QString light_image_;
     QString keyset_image_;
     QString name_text_colour_;

@@ -19,6 +19,14 @@ CSelectPanelUI::CSelectPanelUI(QWidget* parent) : QWidget(parent) {
 
 void CSelectPanelUI::set_picture(const QString& image) {
     picture_ = image;
+    rendered_ = QPixmap();
+    update();
+}
+
+void CSelectPanelUI::set_fill_colour(const QString& colour) {
+    fill_ = QColor(colour);
+    setAttribute(Qt::WA_OpaquePaintEvent, fill_.isValid());
+    rendered_ = QPixmap();
     update();
 }
 
@@ -53,19 +61,31 @@ void CSelectPanelUI::place_children() {
 
 void CSelectPanelUI::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (fill_.isValid()) painter.fillRect(rect(), fill_);
     QStyleOption option;
     option.initFrom(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     if (picture_.isEmpty()) return;
-    const QString path =
-        QDir::isAbsolutePath(picture_) ? picture_ : CDeviceKeyButtonUI::image_folder() + picture_;
-    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        QSvgRenderer svg(path);
-        if (svg.isValid()) svg.render(&painter, QRectF(rect()));
-    } else {
-        const QPixmap pixmap(path);
-        if (!pixmap.isNull()) painter.drawPixmap(rect(), pixmap);
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (rendered_.size() != pixels || rendered_.devicePixelRatio() != ratio) {
+        const QString path = QDir::isAbsolutePath(picture_)
+                                 ? picture_
+                                 : CDeviceKeyButtonUI::image_folder() + picture_;
+        rendered_ = QPixmap(pixels);
+        rendered_.setDevicePixelRatio(ratio);
+        rendered_.fill(fill_.isValid() ? fill_ : QColor(Qt::transparent));
+        QPainter target(&rendered_);
+        target.setRenderHint(QPainter::SmoothPixmapTransform);
+        if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+            QSvgRenderer svg(path);
+            if (svg.isValid()) svg.render(&target, QRectF(rect()));
+        } else {
+            const QPixmap pixmap(path);
+            if (!pixmap.isNull()) target.drawPixmap(rect(), pixmap);
+        }
     }
+    painter.drawPixmap(0, 0, rendered_);
 }
 
 void CSelectPanelUI::mousePressEvent(QMouseEvent* e) {

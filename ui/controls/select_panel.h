@@ -3,6 +3,8 @@
 // dragging a rectangle over it marks the buttons under the rectangle and announces
 // "click_select_end".
 
+#include <QColor>
+#include <QPixmap>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -24,6 +26,7 @@ class CSelectPanelUI : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString picture READ picture WRITE set_picture)
     Q_PROPERTY(QSize designsize READ design_size WRITE set_design_size)
+    Q_PROPERTY(QString fillcolor READ fill_colour WRITE set_fill_colour)
 public:
     static constexpr const char* kClassName = "SelectPanel";
 
@@ -37,6 +40,11 @@ public:
     // panel from it. Empty: the buttons stay where the layout put them.
     void set_design_size(const QSize& size);
     QSize design_size() const { return design_size_; }
+
+    // The colour of the page behind the panel. With one, the panel paints itself whole, so
+    // an LED changing colour repaints the panel alone and not every widget behind it.
+    void set_fill_colour(const QString& colour);
+    QString fill_colour() const { return fill_.isValid() ? fill_.name() : QString(); }
 
     bool IsArmed() const { return armed_; }
     bool IsDragging() const { return dragging_; }
@@ -57,6 +65,9 @@ private:
     void place_children();
 
     QString picture_;
+    QColor fill_;
+    // The picture rendered at the panel's size: the LEDs repaint over it many times a second.
+    QPixmap rendered_;
     QSize design_size_;
     bool armed_ = false;
     bool dragging_ = false;

@@ -63,6 +63,8 @@ void CTarvexMouseDevice::connect_device() {
         if (auto* slider = findChild<QAbstractSlider*>(QStringLiteral("DPI_slider_%1").arg(n)))
             slider->setRange(0, kDpiSliderMax);
     protocol_->light().set_led_count(size_t(LedCount()));
+    // The mouse lights itself; its frames here only feed the picture.
+    protocol_->light().set_min_frame_ms(CDeviceOptionUI::kPreviewPeriodMs);
     reload_profile();
     refresh_page();
     protocol_->light().start_light_thread();

@@ -62,6 +62,21 @@ TEST(LightThreadRun, FastEffectsAdvanceAtTheirThresholdsWithFewWakeUps) {
     EXPECT_GE(wakes, 5u);
 }
 
+TEST(LightThreadRun, APreviewOnlyDeviceWakesAtThePreviewRate) {
+    LightThread light(nullptr, 2);
+    light.set_min_frame_ms(50);
+    light.apply_light_settings(settings(kModeSpectrum, 4));
+    light.start_light_thread();
+    const LedColour first = light.snapshot()[0];
+    std::this_thread::sleep_for(300ms);
+    const uint64_t wakes = light.wake_count();
+    light.stop_light_thread();
+    // The spectrum still moves, by several steps a frame, about 6 frames instead of 30.
+    EXPECT_NE(light.snapshot()[0], first);
+    EXPECT_LE(wakes, 300u / 50 + 4);
+    EXPECT_GE(wakes, 3u);
+}
+
 TEST(LightThreadRun, PauseFlagAndClosedChannelHoldTheFrame) {
     emulator::EmulatedBackend backend;
     hid::CCommandChannel channel(backend);

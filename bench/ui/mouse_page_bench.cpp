@@ -1,0 +1,200 @@
+// The running program with the emulated mouse: how long from the mouse's arrival until its
+// page shows the profile, and how much CPU the window costs while the page is shown and the
+// mouse's light effect animates (goal: under 1% of one core).
+//
+// Runs offscreen with its own scratch data folder; the program data comes from the source
+// tree. Usage: tellune_ui_bench [--benchmark_filter=...]
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <map>
+#include <memory>
+
+#include "emulator/emulated_backend.h"
+#include "emulator/products.h"
+#include "ui/app/device_pages.h"
+#include "ui/app/language.h"
+#include "ui/app/main_wnd.h"
+#include "ui/device/tarvex_devices.h"
+#include "ui/profile/profile_bar.h"
+
+namespace {
+
+using namespace tellune::ui;
+
+QString source_folder() {
+    return QStringLiteral(TELLUNE_SOURCE_DIR "/");
+}
+
+// CPU ticks of each thread of this process, by thread id.
+std::map<int, long> thread_ticks() {
+    std::map<int, long> out;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(tid) + "/stat");
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (f.size() > 12) out[tid.toInt()] = f[11].toLong() + f[12].toLong();
+    }
+    return out;
+}
+
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop for `ms`, as the program's own loop would.
+void run_for(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The program's window over one emulated mouse.
+struct Program {
+    explicit Program(const QString& settings)
+        : language(source_folder() + "DefaultData/Language.config", source_folder() + "skin/",
+                   settings) {
+        backend->plug(mouse);
+        wnd = std::make_unique<CMainWnd>(language);
+        auto devices = std::make_unique<DevicePages>(backend);
+        pages = devices.get();
+        wnd->add_extension(std::move(devices));
+        install_profile_bar(*wnd);
+        wnd->set_quit_handler([] {});
+    }
+    ~Program() {
+        wnd.reset();
+        unregister_profile_controls();
+    }
+    // True once the mouse page is shown, connected and filled from the profile.
+    bool page_ready() const {
+        auto* page = qobject_cast<CTarvexMouseDevice*>(wnd->current_page());
+        if (!page || !page->Config().IsOpen() || !page->Protocol().has_key_table()) return false;
+        auto* edit = page->findChild<QLineEdit*>(QStringLiteral("DPI_edit_0"));
+        return edit && !edit->text().isEmpty();
+    }
+    bool wait_ready(int limit_ms) const {
+        QElapsedTimer t;
+        t.start();
+        while (!page_ready()) {
+            if (t.elapsed() > limit_ms) return false;
+            run_for(2);
+        }
+        return true;
+    }
+
+    LanguageManager language;
+    std::shared_ptr<tellune::emulator::EmulatedBackend> backend =
+        std::make_shared<tellune::emulator::EmulatedBackend>();
+    std::shared_ptr<tellune::emulator::EmulatedDevice> mouse = tellune::emulator::make_mouse();
+    std::unique_ptr<CMainWnd> wnd;
+    DevicePages* pages = nullptr;
+};
+
+QTemporaryDir& scratch() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+// From the window's start (the first scan pass finds the mouse already plugged) until the
+// page shows the profile: scan, bind, first contact, profile list, profile load, page fill.
+void BM_ArrivalToPage(benchmark::State& state) {
+    for (auto _ : state) {
+        Program program(scratch().filePath("tellune.conf"));
+        if (!program.wnd->load()) {
+            state.SkipWithError("main layout missing");
+            return;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        program.wnd->init();
+        if (!program.wait_ready(5000)) {
+            state.SkipWithError("the mouse page did not fill");
+            return;
+        }
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+}
+BENCHMARK(BM_ArrivalToPage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// CPU of the whole process over 10 s with the page shown and the spectrum effect (the
+// shipped profile's) animating: the scan thread, the light thread, the input thread, the
+// status poll and the interface thread together. Second argument 0: the window stays hidden
+// (in the tray); third argument 0: a static light instead of the animated spectrum.
+void BM_IdleCpuWithAnimatedPage(benchmark::State& state) {
+    for (auto _ : state) {
+        Program program(scratch().filePath("tellune.conf"));
+        if (!program.wnd->load()) {
+            state.SkipWithError("main layout missing");
+            return;
+        }
+        program.wnd->init();
+        if (state.range(1)) program.wnd->show();
+        if (!program.wait_ready(5000)) {
+            state.SkipWithError("the mouse page did not fill");
+            return;
+        }
+        if (state.range(2) == 0) {
+            // A static light: the picture stops changing, which leaves the rest's share.
+            auto* page = qobject_cast<CTarvexMouseDevice*>(program.wnd->current_page());
+            const tellune::LightSettings still =
+                tellune::LightSettings::make(5, 4, 2, 0, 0, 0x20, 0x90, 0xFF, 0);
+            page->set_light_settings(still.word[0], still.word[1], still.word[2]);
+        }
+        run_for(500);  // settle: first frames, first status poll
+        const std::map<int, long> ticks_before = thread_ticks();
+        const double cpu_before = cpu_seconds();
+        const auto start = std::chrono::steady_clock::now();
+        run_for(int(state.range(0)));
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double cpu = cpu_seconds() - cpu_before;
+        state.SetIterationTime(wall);
+        state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
+        // The busiest thread's share shows where the time goes.
+        long busiest = 0;
+        for (const auto& [tid, ticks] : thread_ticks()) {
+            const auto it = ticks_before.find(tid);
+            busiest = std::max(busiest, ticks - (it == ticks_before.end() ? 0 : it->second));
+        }
+        state.counters["busiest_thread_percent"] =
+            100.0 * double(busiest) / double(sysconf(_SC_CLK_TCK)) / wall;
+    }
+}
+BENCHMARK(BM_IdleCpuWithAnimatedPage)
+    ->Args({10000, 1, 1})
+    ->Args({10000, 0, 1})
+    ->Args({10000, 1, 0})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("TELLUNE_DATA_DIR", TELLUNE_SOURCE_DIR "/");
+    if (!scratch().isValid()) return 1;
+    qputenv("XDG_DATA_HOME", scratch().path().toUtf8());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
