@@ -17,6 +17,7 @@
 #include "ui/app/messages.h"
 #include "ui/app/private_fonts.h"
 #include "ui/app/single_instance.h"
+#include "ui/editors/light_editor.h"
 #include "ui/profile/profile_bar.h"
 
 namespace {
@@ -114,8 +115,11 @@ int main(int argc, char** argv) {
     const std::shared_ptr<tellune::hid::HidBackend> backend = choose_backend(app_options().emulate);
     {
         CMainWnd wnd(language);
-        wnd.add_extension(std::make_unique<DevicePages>(backend));
+        auto pages = std::make_unique<DevicePages>(backend);
+        DevicePages* device_pages = pages.get();
+        wnd.add_extension(std::move(pages));
         install_profile_bar(wnd);
+        install_light_editor(wnd, device_pages);
         if (!wnd.load()) {
             tellune::debug_line("main layout missing");
             return 0;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 #include <memory>
@@ -74,8 +75,15 @@ TEST(LightMouseEndToEnd, PalettePickReachesTheMousesSettingsBytes) {
     current->page = page.get();
     page->resize(1000, 700);
     page->show();
+    // The shipped spectrum takes no colour: the palette is disabled until a mode that does.
     auto* palette = page->findChild<CColourPaletteUI*>("deng_Color_Pallet");
     ASSERT_NE(palette, nullptr);
+    EXPECT_FALSE(palette->isEnabled());
+    auto* modes = page->findChild<QComboBox*>("light_combo_modeSelect");
+    ASSERT_NE(modes, nullptr);
+    modes->setCurrentIndex(5);  // static
+    EXPECT_EQ(mouse->memory()[1], 5);
+    EXPECT_TRUE(palette->isEnabled());
     palette->resize(260, 140);
     // Bottom-left of the field: no saturation at full value, white.
     const QRect f = palette->field_rect();

@@ -88,10 +88,13 @@ int CTarvexMouseDevice::apply_light_settings() {
 }
 
 void CTarvexMouseDevice::refresh_light_preview() {
-    // The light thread renders; the page shows its latest frame.
-    const std::vector<device::LedColour> leds = protocol_->light().snapshot();
-    for (size_t i = 0; i < leds.size(); ++i)
-        SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
+    // The light thread renders; the page shows its latest frame. While the lighting is
+    // synchronised across devices the sync thread sets the colours instead.
+    if (Config().Pause() == 0) {
+        const std::vector<device::LedColour> leds = protocol_->light().snapshot();
+        for (size_t i = 0; i < leds.size(); ++i)
+            SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
+    }
     CTarvexUSBDevice::refresh_light_preview();
 }
 
@@ -168,14 +171,8 @@ void CTarvexMouseDevice::save() {
 
 void CTarvexMouseDevice::set_light_settings(uint32_t a, uint32_t b, uint32_t c) {
     CTarvexUSBDevice::set_light_settings(a, b, c);
-    CMouseProfiledata* profile = MouseProfile();
-    if (!profile) return;
-    LightSettings settings;
-    settings.word[0] = a;
-    settings.word[1] = b;
-    settings.word[2] = c;
-    profile->write_light_settings(settings);
     apply_light_settings();
+    update_logo_tip();
 }
 
 void CTarvexMouseDevice::OnInputValue(int value) {

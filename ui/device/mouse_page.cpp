@@ -344,6 +344,7 @@ void CTarvexMouseDevice::refresh_page() {
     load_light_names();
     update_key_list();
     update_logo_tip();
+    refresh_light_control(built_in_names_, kLightLevelMax, kLightSpeedMax);
     const device::MouseSettings& s = protocol_->settings();
     const int stages = std::min<int>(int(s.stages.size()), kDpiStages);
     for (int n = 0; n < kDpiStages; ++n) {

@@ -7,10 +7,13 @@
 #include "core/device/light_engine.h"
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
+#include "core/profile/json_file.h"
+#include "core/profile/light_presets.h"
 #include "core/profile/profile_data.h"
 #include "ui/app/device_option.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/controls/select_panel.h"
+#include "ui/editors/light_control_ui.h"
 
 namespace tellune::ui {
 namespace {
@@ -225,7 +228,11 @@ void CTarvexUSBDevice::device_operation_15() {}
 void CTarvexUSBDevice::device_operation_16() {}
 void CTarvexUSBDevice::poll_device_status() {}
 void CTarvexUSBDevice::reload_profile() {}
-void CTarvexUSBDevice::refresh_page() {}
+void CTarvexUSBDevice::refresh_page() {
+    refresh_light_control(
+        read_built_in_light_names(read_json(default_light_names_file()), light_model_index(kind_)),
+        kLightLevelMax, kLightSpeedMax);
+}
 void CTarvexUSBDevice::check_macro_keys() {}
 void CTarvexUSBDevice::restore_default_profile() {}
 int CTarvexUSBDevice::write_key_table() {
@@ -383,6 +390,23 @@ int CTarvexUSBDevice::GetDeviceIndex() const {
 
 void CTarvexUSBDevice::set_light_settings(uint32_t a, uint32_t b, uint32_t c) {
     light_words_ = {a, b, c};
+    if (!profile_) return;
+    LightSettings settings;
+    settings.word[0] = a;
+    settings.word[1] = b;
+    settings.word[2] = c;
+    profile_->write_light_settings(settings);
+    profile_->save_profile();
+}
+
+void CTarvexUSBDevice::refresh_light_control(const std::vector<BuiltInLightName>& names,
+                                             int brightness_max, int speed_max) {
+    CLightControlUI* control = find_light_control(this);
+    if (!control || !profile_) return;
+    control->set_light_type(kind_);
+    control->fill_modes(names, brightness_max, speed_max);
+    const LightSettings& s = profile_->light_settings();
+    control->show_light_settings(s.word[0], s.word[1], s.word[2]);
 }
 
 void CTarvexUSBDevice::select_key(int index) {

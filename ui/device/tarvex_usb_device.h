@@ -24,6 +24,7 @@
 #include "core/device/light_engine.h"
 #include "core/hid/command_channel.h"
 #include "core/hid/device_slots.h"
+#include "core/profile/light_presets.h"
 #include "ui/device/device_thread.h"
 
 class QStackedWidget;
@@ -65,6 +66,9 @@ public:
     static constexpr int kHeatMarkKeys = 9;
     static constexpr int kInfoSize = 34;
     static constexpr int kNoLedPosition = 126;
+    // The lighting panel's slider maxima: five brightness levels, five speeds.
+    static constexpr int kLightLevelMax = 4;
+    static constexpr int kLightSpeedMax = 4;
 
     CTarvexUSBDevice(std::shared_ptr<hid::HidBackend> backend, QWidget* parent = nullptr);
     ~CTarvexUSBDevice() override;
@@ -72,44 +76,45 @@ public:
     virtual QString GetClass() const { return QStringLiteral("TarvexUSBDevice"); }
 
     // --- the device operations, in slot order ---
-    virtual void BindPageControls();                                      // 1
-    virtual int apply_light_settings();                                   // 2
-    virtual void light_effect_blink();                                    // 3
-    virtual void light_effect_breathing();                                // 4
-    virtual void light_effect_spectrum();                                 // 5
-    virtual void light_effect_static();                                   // 6
-    virtual void light_effect_wave();                                     // 7
-    virtual void light_effect_flow();                                     // 8
-    virtual void AllLedsOff();                                            // 9
-    virtual void refresh_light_preview();                                 // 10
-    virtual void SetLedColour(int index, uint32_t colour);                // 11
-    virtual uint32_t GetLedColour(int index) const;                       // 12
-    virtual void connect_device();                                        // 13
-    virtual void reload_from_device();                                    // 14
-    virtual void device_operation_15();                                   // 15
-    virtual void device_operation_16();                                   // 16
-    virtual void poll_device_status();                                    // 17
-    virtual void reload_profile();                                        // 18
-    virtual void refresh_page();                                          // 19
-    virtual void check_macro_keys();                                      // 20
-    virtual void restore_default_profile();                               // 21
-    virtual int write_key_table();                                        // 22
-    virtual int write_current_keys();                                     // 23
-    virtual int write_macros();                                           // 24
-    virtual int write_settings(int a, int b, int c, int d, int e);        // 25
-    virtual void load_light_names();                                      // 26
-    virtual void replace_map(const std::map<int, int>& map);              // 27
-    virtual void key_heat_decay(int key, bool fast);                      // 28
-    virtual void key_heat_mark();                                         // 29
-    virtual void key_heat_shift(bool forward);                            // 30
-    virtual void key_heat_clear();                                        // 31
-    virtual void show_device_status(int state);                           // 32
-    virtual int GetDeviceStatus() const;                                  // 33
-    virtual void set_profile_paths();                                     // 34
-    virtual std::string profile_file_name() const;                        // 35
-    virtual void save();                                                  // 36
-    virtual void SetDeviceIndex(int index);                               // 37
-    virtual int GetDeviceIndex() const;                                   // 38
+    virtual void BindPageControls();                                // 1
+    virtual int apply_light_settings();                             // 2
+    virtual void light_effect_blink();                              // 3
+    virtual void light_effect_breathing();                          // 4
+    virtual void light_effect_spectrum();                           // 5
+    virtual void light_effect_static();                             // 6
+    virtual void light_effect_wave();                               // 7
+    virtual void light_effect_flow();                               // 8
+    virtual void AllLedsOff();                                      // 9
+    virtual void refresh_light_preview();                           // 10
+    virtual void SetLedColour(int index, uint32_t colour);          // 11
+    virtual uint32_t GetLedColour(int index) const;                 // 12
+    virtual void connect_device();                                  // 13
+    virtual void reload_from_device();                              // 14
+    virtual void device_operation_15();                             // 15
+    virtual void device_operation_16();                             // 16
+    virtual void poll_device_status();                              // 17
+    virtual void reload_profile();                                  // 18
+    virtual void refresh_page();                                    // 19
+    virtual void check_macro_keys();                                // 20
+    virtual void restore_default_profile();                         // 21
+    virtual int write_key_table();                                  // 22
+    virtual int write_current_keys();                               // 23
+    virtual int write_macros();                                     // 24
+    virtual int write_settings(int a, int b, int c, int d, int e);  // 25
+    virtual void load_light_names();                                // 26
+    virtual void replace_map(const std::map<int, int>& map);        // 27
+    virtual void key_heat_decay(int key, bool fast);                // 28
+    virtual void key_heat_mark();                                   // 29
+    virtual void key_heat_shift(bool forward);                      // 30
+    virtual void key_heat_clear();                                  // 31
+    virtual void show_device_status(int state);                     // 32
+    virtual int GetDeviceStatus() const;                            // 33
+    virtual void set_profile_paths();                               // 34
+    virtual std::string profile_file_name() const;                  // 35
+    virtual void save();                                            // 36
+    virtual void SetDeviceIndex(int index);                         // 37
+    virtual int GetDeviceIndex() const;                             // 38
+    // Stores the light settings, also in the profile, which is saved.
     virtual void set_light_settings(uint32_t a, uint32_t b, uint32_t c);  // 39
     virtual void select_key(int index);                                   // 40
 
@@ -196,6 +201,10 @@ public:
     CBasicProfiledata* ProfileData() const { return profile_.get(); }
 
 protected:
+    // The page's lighting panel: the kind's modes, the slider maxima and the profile's light
+    // settings. Nothing without a panel.
+    void refresh_light_control(const std::vector<BuiltInLightName>& names, int brightness_max,
+                               int speed_max);
     // Subclass construction: the kind, then the profile object, which gets the kind's
     // default profile path.
     void SetKind(int kind) { kind_ = kind; }
