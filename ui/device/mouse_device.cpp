@@ -98,27 +98,10 @@ void CTarvexMouseDevice::refresh_light_preview() {
     CTarvexUSBDevice::refresh_light_preview();
 }
 
-void CTarvexMouseDevice::set_profile_paths() {
-    CMouseProfiledata* profile = MouseProfile();
-    if (!profile) return;
-    // The profile bar names the selected profile (its list is made on first use); a page
-    // without a bar keeps the current path.
-    std::string uuid = property("profileUUID").toString().toStdString();
-    if (uuid.empty()) {
-        if (CDeviceProfileUI* bar = find_profile_bar(this); bar && ProfileBar::start_bar(bar))
-            uuid = bar->selected_uuid().toStdString();
-    }
-    if (const std::string path = user_profile_file(kDeviceMouse, uuid); !path.empty())
-        profile->set_profile_path(path);
-    profile->set_light_list_path(UserDataFolder() + LightName().toStdString() + ".config");
-}
-
 void CTarvexMouseDevice::reload_profile() {
     CMouseProfiledata* profile = MouseProfile();
     if (!profile) return;
-    set_profile_paths();
-    profile->load_profile(profile->profile_path());
-    profile->load_light_list(profile->light_list_path());
+    CTarvexUSBDevice::reload_profile();
     protocol_->take_profile(*profile);
     apply_light_settings();
 }
@@ -158,15 +141,6 @@ int CTarvexMouseDevice::write_macros() {
 int CTarvexMouseDevice::write_settings(int, int, int, int, int) {
     // Every caller writes profile 0.
     return protocol_->write_settings(0);
-}
-
-std::string CTarvexMouseDevice::profile_file_name() const {
-    const CMouseProfiledata* profile = MouseProfile();
-    return profile ? profile->profile_path() : std::string();
-}
-
-void CTarvexMouseDevice::save() {
-    if (CMouseProfiledata* profile = MouseProfile()) profile->save_profile();
 }
 
 void CTarvexMouseDevice::set_light_settings(uint32_t a, uint32_t b, uint32_t c) {

@@ -68,9 +68,6 @@ public:
     int write_settings(int a, int b, int c, int d, int e) override;
     void load_light_names() override;
     void show_device_status(int state) override;
-    void set_profile_paths() override;
-    std::string profile_file_name() const override;
-    void save() override;
     void set_light_settings(uint32_t a, uint32_t b, uint32_t c) override;
 
     CMouseProfiledata* MouseProfile() const;

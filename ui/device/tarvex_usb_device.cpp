@@ -14,6 +14,8 @@
 #include "ui/controls/device_key_button.h"
 #include "ui/controls/select_panel.h"
 #include "ui/editors/light_control_ui.h"
+#include "ui/profile/device_profile_ui.h"
+#include "ui/profile/profile_bar.h"
 
 namespace tellune::ui {
 namespace {
@@ -222,12 +224,22 @@ uint8_t CTarvexUSBDevice::EffectPhase() const {
 
 // --- 13..26: the device Parts fill these in ---
 
-void CTarvexUSBDevice::connect_device() {}
+void CTarvexUSBDevice::connect_device() {
+    // Until a kind talks to its device, first contact shows the profile on the page.
+    if (!config_.IsOpen()) return;
+    reload_profile();
+    refresh_page();
+}
 void CTarvexUSBDevice::reload_from_device() {}
 void CTarvexUSBDevice::device_operation_15() {}
 void CTarvexUSBDevice::device_operation_16() {}
 void CTarvexUSBDevice::poll_device_status() {}
-void CTarvexUSBDevice::reload_profile() {}
+void CTarvexUSBDevice::reload_profile() {
+    if (!profile_) return;
+    set_profile_paths();
+    profile_->load_profile(profile_->profile_path());
+    profile_->load_light_list(profile_->light_list_path());
+}
 void CTarvexUSBDevice::refresh_page() {
     refresh_light_control(
         read_built_in_light_names(read_json(default_light_names_file()), light_model_index(kind_)),
@@ -372,13 +384,27 @@ int CTarvexUSBDevice::GetDeviceStatus() const {
     return device_status_;
 }
 
-void CTarvexUSBDevice::set_profile_paths() {}
-
-std::string CTarvexUSBDevice::profile_file_name() const {
-    return {};
+void CTarvexUSBDevice::set_profile_paths() {
+    if (!profile_) return;
+    // The profile bar names the selected profile (its list is made on first use); a page
+    // without a bar keeps the current path.
+    std::string uuid = property("profileUUID").toString().toStdString();
+    if (uuid.empty()) {
+        if (CDeviceProfileUI* bar = find_profile_bar(this); bar && ProfileBar::start_bar(bar))
+            uuid = bar->selected_uuid().toStdString();
+    }
+    if (const std::string path = user_profile_file(kind_, uuid); !path.empty())
+        profile_->set_profile_path(path);
+    profile_->set_light_list_path(UserDataFolder() + light_name_.toStdString() + ".config");
 }
 
-void CTarvexUSBDevice::save() {}
+std::string CTarvexUSBDevice::profile_file_name() const {
+    return profile_ ? profile_->profile_path() : std::string();
+}
+
+void CTarvexUSBDevice::save() {
+    if (profile_) profile_->save_profile();
+}
 
 void CTarvexUSBDevice::SetDeviceIndex(int index) {
     device_index_ = index;
