@@ -16,9 +16,8 @@
 #include "ui/app/main_wnd.h"
 #include "ui/app/messages.h"
 #include "ui/app/private_fonts.h"
+#include "ui/app/program.h"
 #include "ui/app/single_instance.h"
-#include "ui/editors/light_editor.h"
-#include "ui/profile/profile_bar.h"
 
 namespace {
 
@@ -115,11 +114,7 @@ int main(int argc, char** argv) {
     const std::shared_ptr<tellune::hid::HidBackend> backend = choose_backend(app_options().emulate);
     {
         CMainWnd wnd(language);
-        auto pages = std::make_unique<DevicePages>(backend);
-        DevicePages* device_pages = pages.get();
-        wnd.add_extension(std::move(pages));
-        install_profile_bar(wnd);
-        install_light_editor(wnd, device_pages);
+        install_program_extensions(wnd, backend);
         if (!wnd.load()) {
             tellune::debug_line("main layout missing");
             return 0;

@@ -25,6 +25,7 @@
 #include "ui/app/device_pages.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
+#include "ui/app/program.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui/profile/profile_bar.h"
 
@@ -71,10 +72,7 @@ struct Program {
                    settings) {
         backend->plug(mouse);
         wnd = std::make_unique<CMainWnd>(language);
-        auto devices = std::make_unique<DevicePages>(backend);
-        pages = devices.get();
-        wnd->add_extension(std::move(devices));
-        install_profile_bar(*wnd);
+        pages = install_program_extensions(*wnd, backend);
         wnd->set_quit_handler([] {});
     }
     ~Program() {

@@ -15,9 +15,9 @@
 #include "ui/app/device_pages.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
+#include "ui/app/program.h"
 #include "ui/app/text_table.h"
 #include "ui/device/tarvex_devices.h"
-#include "ui/editors/light_editor.h"
 #include "ui/profile/profile_bar.h"
 #include "ui_test_support.h"
 
@@ -34,11 +34,7 @@ protected:
         backend_->plug(mouse_);
         backend_->plug(pad_);
         wnd_ = std::make_unique<CMainWnd>(*language_);
-        auto pages = std::make_unique<DevicePages>(backend_);
-        pages_ = pages.get();
-        wnd_->add_extension(std::move(pages));
-        install_profile_bar(*wnd_);
-        install_light_editor(*wnd_, pages_);
+        pages_ = install_program_extensions(*wnd_, backend_);
         wnd_->set_quit_handler([] {});
         ASSERT_TRUE(wnd_->load());
         wnd_->init();

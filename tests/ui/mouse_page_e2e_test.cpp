@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QAbstractSlider>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -21,6 +21,7 @@
 #include "ui/app/device_pages.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
+#include "ui/app/program.h"
 #include "ui/app/text_table.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui/profile/device_profile_ui.h"
@@ -54,10 +55,7 @@ protected:
     // Starts the program's window and waits until the mouse page is shown and connected.
     void start() {
         wnd_ = std::make_unique<CMainWnd>(*language_);
-        auto pages = std::make_unique<DevicePages>(backend_);
-        pages_ = pages.get();
-        wnd_->add_extension(std::move(pages));
-        install_profile_bar(*wnd_);
+        pages_ = install_program_extensions(*wnd_, backend_);
         wnd_->set_quit_handler([] {});
         ASSERT_TRUE(wnd_->load());
         wnd_->init();

@@ -22,6 +22,7 @@
 #include "ui/app/main_wnd.h"
 #include "ui/app/text_table.h"
 #include "ui/controls/device_key_button.h"
+#include "ui/controls/quiet_setters.h"
 #include "ui/device/key_function_text.h"
 #include "ui/device/mouse_device.h"
 
@@ -33,18 +34,6 @@ constexpr char kActiveThumb[] = "Control/SliderBar1_Thumb.png";
 constexpr char kOtherTrack[] = "Control/SliderBar_BK3.png";
 constexpr char kOtherThumb[] = "Control/SliderBar2_Thumb.png";
 constexpr int kLiftItems = 3;
-
-void set_checked_silently(QAbstractButton* button, bool on) {
-    if (!button) return;
-    const QSignalBlocker block(button);
-    button->setChecked(on);
-}
-
-void set_value_silently(QAbstractSlider* slider, int value) {
-    if (!slider) return;
-    const QSignalBlocker block(slider);
-    slider->setValue(value);
-}
 
 QStringList utf8_list(const std::vector<std::string>& names) {
     QStringList out;
@@ -96,7 +85,7 @@ void CTarvexMouseDevice::show_dpi_value(int n, int step) {
 }
 
 void CTarvexMouseDevice::set_dpi_slider(int n, int step) {
-    set_value_silently(indexed<QAbstractSlider>("DPI_slider_", n), step);
+    set_value_quietly(indexed<QAbstractSlider>("DPI_slider_", n), step);
     show_dpi_value(n, step);
     set_slider_images(n, n == protocol_->settings().active_stage);
 }
@@ -114,7 +103,7 @@ int CTarvexMouseDevice::dpi_edit_value(int n) {
 
 void CTarvexMouseDevice::enable_stage_row(int n, bool on) {
     if (QWidget* row = indexed<QWidget>("DPI_layout_", n)) row->setEnabled(on);
-    set_checked_silently(indexed<QAbstractButton>("DPI_enable_check_", n), on);
+    set_checked_quietly(indexed<QAbstractButton>("DPI_enable_check_", n), on);
     if (on) {
         for (int i = 0; i < kDpiStages; ++i)
             if (QAbstractButton* check = indexed<QAbstractButton>("DPI_enable_check_", i))
@@ -143,9 +132,9 @@ void CTarvexMouseDevice::select_stage(int n) {
     for (int i = 0; i < kDpiStages; ++i) {
         QAbstractButton* option = indexed<QAbstractButton>("DPI_model_", i);
         if (!option) break;
-        set_checked_silently(option, false);
+        set_checked_quietly(option, false);
     }
-    set_checked_silently(indexed<QAbstractButton>("DPI_model_", n), true);
+    set_checked_quietly(indexed<QAbstractButton>("DPI_model_", n), true);
     protocol_->settings().active_stage = n;
     if (CMouseProfiledata* profile = MouseProfile()) profile->set_active_stage(n);
     for (int i = 0; i < kDpiStages; ++i)
@@ -157,7 +146,7 @@ void CTarvexMouseDevice::select_stage(int n) {
 void CTarvexMouseDevice::select_report_rate(int n) {
     if (n < 0 || n >= kReportRates) n = 0;
     for (int i = 0; i < kReportRates; ++i)
-        set_checked_silently(indexed<QAbstractButton>("polling_rate_option_", i), i == n);
+        set_checked_quietly(indexed<QAbstractButton>("polling_rate_option_", i), i == n);
 }
 
 int CTarvexMouseDevice::report_rate() {
@@ -169,7 +158,7 @@ int CTarvexMouseDevice::report_rate() {
 }
 
 void CTarvexMouseDevice::set_pointer_speed(int position) {
-    set_value_silently(named<QAbstractSlider>("pointer_speed_slider"), position);
+    set_value_quietly(named<QAbstractSlider>("pointer_speed_slider"), position);
 }
 
 int CTarvexMouseDevice::pointer_speed() {
@@ -178,7 +167,7 @@ int CTarvexMouseDevice::pointer_speed() {
 }
 
 void CTarvexMouseDevice::set_pointer_precision(bool on) {
-    set_checked_silently(named<QAbstractButton>("pointer_precision_check"), on);
+    set_checked_quietly(named<QAbstractButton>("pointer_precision_check"), on);
 }
 
 bool CTarvexMouseDevice::pointer_precision() {
@@ -187,8 +176,8 @@ bool CTarvexMouseDevice::pointer_precision() {
 }
 
 void CTarvexMouseDevice::set_scroll(bool whole_page, int lines_position) {
-    set_checked_silently(named<QAbstractButton>("scrolls_page_check"), whole_page);
-    set_value_silently(named<QAbstractSlider>("scroll_speed_slider"), lines_position);
+    set_checked_quietly(named<QAbstractButton>("scrolls_page_check"), whole_page);
+    set_value_quietly(named<QAbstractSlider>("scroll_speed_slider"), lines_position);
 }
 
 bool CTarvexMouseDevice::scroll_page() {
@@ -204,7 +193,7 @@ int CTarvexMouseDevice::scroll_speed() {
 int CTarvexMouseDevice::set_double_click(int position) {
     QAbstractSlider* slider = named<QAbstractSlider>("double_click_slider");
     if (!slider) return 0;
-    set_value_silently(slider, position);
+    set_value_quietly(slider, position);
     return (slider->maximum() - slider->value() + 1) * 100;
 }
 
@@ -234,7 +223,7 @@ void CTarvexMouseDevice::select_sub_page(int n) {
     const QString wanted = QStringLiteral("mouse_device_seting_option_%1").arg(n);
     for (QAbstractButton* option : options->findChildren<QAbstractButton*>())
         if (option->objectName().startsWith(QLatin1String("mouse_device_seting_option_")))
-            set_checked_silently(option, option->objectName() == wanted);
+            set_checked_quietly(option, option->objectName() == wanted);
 }
 
 // --- names, key list, logo ---
@@ -463,7 +452,7 @@ void CTarvexMouseDevice::on_scroll_page() {
 }
 
 void CTarvexMouseDevice::on_scroll_speed() {
-    set_checked_silently(named<QAbstractButton>("scrolls_page_check"), false);
+    set_checked_quietly(named<QAbstractButton>("scrolls_page_check"), false);
     MouseSystemWords& w = protocol_->settings().system;
     w.word[1] &= 0xFFFF;
     w.word[2] = (w.word[2] & 0xFFFF0000u) | uint32_t(scroll_speed());

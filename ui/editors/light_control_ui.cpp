@@ -13,6 +13,7 @@
 #include "core/profile/profile_records.h"
 #include "ui/app/text_table.h"
 #include "ui/controls/colour_palette.h"
+#include "ui/controls/quiet_setters.h"
 
 namespace tellune::ui {
 namespace {
@@ -30,26 +31,8 @@ constexpr char kFxRight[] = "deng_FXR_check";
 constexpr char kSameMode[] = "deng_same_mode";
 constexpr const char* kEdits[] = {"deng_edit_R", "deng_edit_G", "deng_edit_B"};
 
-void set_combo_index(QComboBox* combo, int index) {
-    if (!combo) return;
-    const QSignalBlocker block(combo);
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
-
 int combo_index(const QComboBox* combo) {
     return combo ? combo->currentIndex() : -1;
-}
-
-void set_slider(QAbstractSlider* slider, int value) {
-    if (!slider) return;
-    const QSignalBlocker block(slider);
-    slider->setValue(value);
-}
-
-void set_checked(QAbstractButton* button, bool on) {
-    if (!button) return;
-    const QSignalBlocker block(button);
-    button->setChecked(on);
 }
 
 void apply_state(QWidget* w, device::GroupState state, bool visibility) {
@@ -146,7 +129,7 @@ void CLightControlUI::show_light_settings(uint32_t w0, uint32_t w1, uint32_t w2)
     s.word[0] = w0;
     s.word[1] = w1;
     s.word[2] = w2;
-    set_combo_index(child<QComboBox>(kModeCombo), s.select_item());
+    set_index_quietly(child<QComboBox>(kModeCombo), s.select_item());
     set_brightness(s.light());
     set_speed(s.speed());
     set_colour_text(kRed, QString::number(s.red()));
@@ -159,7 +142,7 @@ void CLightControlUI::show_light_settings(uint32_t w0, uint32_t w1, uint32_t w2)
 }
 
 void CLightControlUI::select_mode(int index) {
-    set_combo_index(child<QComboBox>(kModeCombo), index);
+    set_index_quietly(child<QComboBox>(kModeCombo), index);
     apply_enable_table();
 }
 
@@ -168,7 +151,7 @@ int CLightControlUI::current_mode() const {
 }
 
 void CLightControlUI::select_custom_mode(int index) {
-    set_combo_index(child<QComboBox>(kCustomCombo), index);
+    set_index_quietly(child<QComboBox>(kCustomCombo), index);
 }
 
 int CLightControlUI::current_custom_mode() const {
@@ -176,7 +159,7 @@ int CLightControlUI::current_custom_mode() const {
 }
 
 void CLightControlUI::select_zzcc_mode(int index) {
-    set_combo_index(child<QComboBox>(kZzccCombo), index);
+    set_index_quietly(child<QComboBox>(kZzccCombo), index);
 }
 
 int CLightControlUI::current_zzcc_mode() const {
@@ -184,7 +167,7 @@ int CLightControlUI::current_zzcc_mode() const {
 }
 
 void CLightControlUI::set_brightness(int value) {
-    set_slider(child<QAbstractSlider>(kBrightnessSlider), value);
+    set_value_quietly(child<QAbstractSlider>(kBrightnessSlider), value);
 }
 
 int CLightControlUI::brightness() const {
@@ -193,7 +176,7 @@ int CLightControlUI::brightness() const {
 }
 
 void CLightControlUI::set_speed(int value) {
-    set_slider(child<QAbstractSlider>(kSpeedSlider), value);
+    set_value_quietly(child<QAbstractSlider>(kSpeedSlider), value);
 }
 
 int CLightControlUI::speed() const {
@@ -235,7 +218,7 @@ uint32_t CLightControlUI::preset_colour(int n) const {
 }
 
 void CLightControlUI::set_seven_colour(bool on) {
-    set_checked(child<QAbstractButton>(kSevenColour), on);
+    set_checked_quietly(child<QAbstractButton>(kSevenColour), on);
 }
 
 bool CLightControlUI::seven_colour() const {
@@ -244,8 +227,8 @@ bool CLightControlUI::seven_colour() const {
 }
 
 void CLightControlUI::set_fx(int fx) {
-    set_checked(child<QAbstractButton>(kFxLeft), fx != 0);
-    set_checked(child<QAbstractButton>(kFxRight), fx == 0);
+    set_checked_quietly(child<QAbstractButton>(kFxLeft), fx != 0);
+    set_checked_quietly(child<QAbstractButton>(kFxRight), fx == 0);
 }
 
 int CLightControlUI::fx() const {

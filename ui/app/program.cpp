@@ -1,0 +1,20 @@
+#include "ui/app/program.h"
+
+#include "ui/app/device_pages.h"
+#include "ui/app/main_wnd.h"
+#include "ui/editors/light_editor.h"
+#include "ui/profile/profile_bar.h"
+
+namespace tellune::ui {
+
+DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidBackend> backend) {
+    auto pages = std::make_unique<DevicePages>(std::move(backend));
+    DevicePages* device_pages = pages.get();
+    wnd.add_extension(std::move(pages));
+    // The bars and the editor find their pages through the pages' extension.
+    install_profile_bar(wnd);
+    install_light_editor(wnd, device_pages);
+    return device_pages;
+}
+
+}  // namespace tellune::ui
