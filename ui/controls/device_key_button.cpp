@@ -112,6 +112,39 @@ void CDeviceKeyButtonUI::draw_base(QPainter& painter) {
     painter.drawPixmap(0, 0, base_);
 }
 
+QPixmap CDeviceKeyButtonUI::glow(const QColor& colour, int level) const {
+    // The picture shows few distinct colours and levels; each glow is drawn once.
+    const qreal ratio = devicePixelRatioF();
+    const QString key = QStringLiteral("tellune-glow:%1:%2:%3:%4:%5")
+                            .arg(width())
+                            .arg(height())
+                            .arg(colour.rgb(), 0, 16)
+                            .arg(level)
+                            .arg(ratio);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap)) return pixmap;
+    pixmap = QPixmap((QSizeF(size()) * ratio).toSize());
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area(rect());
+    QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
+    QColor core = colour;
+    core.setAlphaF(qBound(0, level, 255) / 255.0);
+    QColor edge = colour;
+    edge.setAlpha(0);
+    gradient.setColorAt(0.0, core);
+    gradient.setColorAt(0.55, core);
+    gradient.setColorAt(1.0, edge);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
+    painter.end();
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
 void CDeviceKeyButtonUI::changeEvent(QEvent* e) {
     // A new style sheet, palette or font changes the look without changing the key.
     if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange ||
@@ -141,17 +174,7 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
             painter.setOpacity(opacity);
             painter.drawPixmap(area, tinted);
         } else {
-            QRadialGradient glow(QRectF(area).center(), qMax(area.width(), area.height()) / 1.4);
-            QColor core = colour;
-            core.setAlphaF(opacity);
-            QColor edge = colour;
-            edge.setAlpha(0);
-            glow.setColorAt(0.0, core);
-            glow.setColorAt(0.55, core);
-            glow.setColorAt(1.0, edge);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(glow);
-            painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), 3, 3);
+            painter.drawPixmap(0, 0, glow(colour, light_level_));
         }
         painter.setOpacity(1.0);
     }

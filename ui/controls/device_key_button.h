@@ -59,6 +59,8 @@ private:
     // The button as the style draws it, kept while its look stays the same: the light
     // overlay changes many times a second, the button under it rarely.
     void draw_base(QPainter& painter);
+    // The LED's light without an image: a soft glow of the colour at the level.
+    QPixmap glow(const QColor& colour, int level) const;
     struct BaseKey {
         int state = -1;
         QSize size;
