@@ -303,9 +303,10 @@ TEST_F(MainWndTest, WorkerSendsAreHandledAndShutdownDoesNotDeadlock) {
     // The interface thread stops while the worker waits for it.
     const auto t0 = std::chrono::steady_clock::now();
     wnd_->shutdown();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
     EXPECT_FALSE(wnd_->workers().running(0));
-    EXPECT_GE(dropped.load(), 1);
+    // The send the worker was waiting in, if it was in one, is dropped; no other.
+    EXPECT_LE(dropped.load(), 1);
     QCoreApplication::processEvents();  // queued calls left behind must not run
     EXPECT_EQ(int(devices_->arrived.size()), sent.load());
 }
