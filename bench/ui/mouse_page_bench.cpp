@@ -185,7 +185,8 @@ BENCHMARK(BM_IdleCpuWithAnimatedPage)
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless told otherwise (e.g. QT_QPA_PLATFORM=xcb under xvfb-run).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("TELLUNE_DATA_DIR", TELLUNE_SOURCE_DIR "/");
     if (!scratch().isValid()) return 1;
     qputenv("XDG_DATA_HOME", scratch().path().toUtf8());

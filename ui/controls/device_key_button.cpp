@@ -112,37 +112,40 @@ void CDeviceKeyButtonUI::draw_base(QPainter& painter) {
     painter.drawPixmap(0, 0, base_);
 }
 
-QPixmap CDeviceKeyButtonUI::glow(const QColor& colour, int level) const {
-    // The picture shows few distinct colours and levels; each glow is drawn once.
+QImage CDeviceKeyButtonUI::glow(const QColor& colour, int level) {
+    // The glow's shape is drawn once per size; each new colour only scales its alpha, which
+    // is cheap enough for every frame of an animated effect.
     const qreal ratio = devicePixelRatioF();
-    const QString key = QStringLiteral("tellune-glow:%1:%2:%3:%4:%5")
-                            .arg(width())
-                            .arg(height())
-                            .arg(colour.rgb(), 0, 16)
-                            .arg(level)
-                            .arg(ratio);
-    QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap)) return pixmap;
-    pixmap = QPixmap((QSizeF(size()) * ratio).toSize());
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF area(rect());
-    QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
-    QColor core = colour;
-    core.setAlphaF(qBound(0, level, 255) / 255.0);
-    QColor edge = colour;
-    edge.setAlpha(0);
-    gradient.setColorAt(0.0, core);
-    gradient.setColorAt(0.55, core);
-    gradient.setColorAt(1.0, edge);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(gradient);
-    painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
-    painter.end();
-    QPixmapCache::insert(key, pixmap);
-    return pixmap;
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (glow_mask_.size() != pixels) {
+        glow_mask_ = QImage(pixels, QImage::Format_Alpha8);
+        glow_mask_.fill(0);
+        QPainter painter(&glow_mask_);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(ratio, ratio);
+        const QRectF area(rect());
+        QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
+        gradient.setColorAt(0.0, QColor(0, 0, 0, 255));
+        gradient.setColorAt(0.55, QColor(0, 0, 0, 255));
+        gradient.setColorAt(1.0, QColor(0, 0, 0, 0));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(gradient);
+        painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
+    }
+    QImage out(pixels, QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(ratio);
+    const uint32_t scale = uint32_t(qBound(0, level, 255));
+    for (int y = 0; y < pixels.height(); ++y) {
+        const uchar* alpha = glow_mask_.constScanLine(y);
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            const uint32_t a = alpha[x] * scale / 255;
+            line[x] = qRgba(int(uint32_t(colour.red()) * a / 255),
+                            int(uint32_t(colour.green()) * a / 255),
+                            int(uint32_t(colour.blue()) * a / 255), int(a));
+        }
+    }
+    return out;
 }
 
 void CDeviceKeyButtonUI::changeEvent(QEvent* e) {
@@ -174,7 +177,7 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
             painter.setOpacity(opacity);
             painter.drawPixmap(area, tinted);
         } else {
-            painter.drawPixmap(0, 0, glow(colour, light_level_));
+            painter.drawImage(0, 0, glow(colour, light_level_));
         }
         painter.setOpacity(1.0);
     }

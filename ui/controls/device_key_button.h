@@ -2,6 +2,7 @@
 // CDeviceKeyButtonUI: one key or LED on a device picture. Over its own look it paints the
 // light overlay (the LED colour the light preview hands it) and the key-assignment overlay.
 
+#include <QImage>
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
@@ -60,7 +61,8 @@ private:
     // overlay changes many times a second, the button under it rarely.
     void draw_base(QPainter& painter);
     // The LED's light without an image: a soft glow of the colour at the level.
-    QPixmap glow(const QColor& colour, int level) const;
+    QImage glow(const QColor& colour, int level);
+    QImage glow_mask_;
     struct BaseKey {
         int state = -1;
         QSize size;
