@@ -59,12 +59,17 @@ void CSelectPanelUI::place_children() {
     }
 }
 
-void CSelectPanelUI::paintEvent(QPaintEvent*) {
+void CSelectPanelUI::paintEvent(QPaintEvent* e) {
     QPainter painter(this);
-    if (fill_.isValid()) painter.fillRect(rect(), fill_);
-    QStyleOption option;
-    option.initFrom(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    // Only the changed parts: a whole-panel fill or copy per LED frame costs more than the
+    // LEDs themselves.
+    if (fill_.isValid() && picture_.isEmpty())
+        for (const QRect& r : e->region()) painter.fillRect(r, fill_);
+    if (!fill_.isValid()) {  // an opaque panel covers its style background anyway
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    }
     if (picture_.isEmpty()) return;
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
@@ -85,7 +90,10 @@ void CSelectPanelUI::paintEvent(QPaintEvent*) {
             if (!pixmap.isNull()) target.drawPixmap(rect(), pixmap);
         }
     }
-    painter.drawPixmap(0, 0, rendered_);
+    for (const QRect& r : e->region()) {
+        const QRectF source(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio);
+        painter.drawPixmap(QRectF(r), rendered_, source);
+    }
 }
 
 void CSelectPanelUI::mousePressEvent(QMouseEvent* e) {
