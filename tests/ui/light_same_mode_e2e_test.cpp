@@ -9,40 +9,22 @@
 
 #include "core/profile/device_folders.h"
 #include "core/profile/profile_data.h"
-#include "emulator/emulated_backend.h"
 #include "emulator/products.h"
-#include "test_support/temp_dir.h"
+#include "program_test.h"
 #include "ui/app/device_pages.h"
-#include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
-#include "ui/app/program.h"
-#include "ui/app/text_table.h"
 #include "ui/device/tarvex_devices.h"
-#include "ui/profile/profile_bar.h"
 #include "ui_test_support.h"
 
 namespace tellune::ui {
 namespace {
 
-class SameModeEndToEnd : public ::testing::Test {
+class SameModeEndToEnd : public test::ProgramTest {
 protected:
     void SetUp() override {
-        texts().clear();
-        language_ =
-            std::make_unique<LanguageManager>(test::shipped_language_config(), test::shipped_skin(),
-                                              QString::fromStdString(dir_.file("tellune.conf")));
         backend_->plug(mouse_);
         backend_->plug(pad_);
-        wnd_ = std::make_unique<CMainWnd>(*language_);
-        pages_ = install_program_extensions(*wnd_, backend_);
-        wnd_->set_quit_handler([] {});
-        ASSERT_TRUE(wnd_->load());
-        wnd_->init();
-    }
-    void TearDown() override {
-        wnd_.reset();
-        unregister_profile_controls();
-        texts().clear();
+        open_window();
     }
     CTarvexUSBDevice* page_of_kind(int kind) const {
         for (CTarvexUSBDevice* p : pages_->Pages())
@@ -50,16 +32,8 @@ protected:
         return nullptr;
     }
 
-    TempDir dir_;
-    ScopedEnv data_{"XDG_DATA_HOME", dir_.file("home")};
-    ScopedEnv program_{"TELLUNE_DATA_DIR", test::source_folder().toStdString()};
-    std::unique_ptr<LanguageManager> language_;
-    std::shared_ptr<emulator::EmulatedBackend> backend_ =
-        std::make_shared<emulator::EmulatedBackend>();
     std::shared_ptr<emulator::EmulatedDevice> mouse_ = emulator::make_mouse();
     std::shared_ptr<emulator::EmulatedDevice> pad_ = emulator::make_mouse_pad();
-    std::unique_ptr<CMainWnd> wnd_;
-    DevicePages* pages_ = nullptr;
 };
 
 TEST_F(SameModeEndToEnd, BothPicturesFollowOneEffect) {

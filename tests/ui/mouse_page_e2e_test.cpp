@@ -15,17 +15,12 @@
 #include <QTest>
 
 #include "core/profile/json_file.h"
-#include "emulator/emulated_backend.h"
 #include "emulator/products.h"
-#include "test_support/temp_dir.h"
+#include "program_test.h"
 #include "ui/app/device_pages.h"
-#include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
-#include "ui/app/program.h"
-#include "ui/app/text_table.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui/profile/device_profile_ui.h"
-#include "ui/profile/profile_bar.h"
 #include "ui_test_support.h"
 
 namespace tellune::ui {
@@ -38,27 +33,12 @@ struct Request {
     std::vector<uint8_t> data;
 };
 
-class MousePageEndToEnd : public ::testing::Test {
+class MousePageEndToEnd : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        texts().clear();
-        language_ =
-            std::make_unique<LanguageManager>(test::shipped_language_config(), test::shipped_skin(),
-                                              QString::fromStdString(dir_.file("tellune.conf")));
-        backend_->plug(mouse_);
-    }
-    void TearDown() override {
-        wnd_.reset();
-        unregister_profile_controls();
-        texts().clear();
-    }
+    void SetUp() override { backend_->plug(mouse_); }
     // Starts the program's window and waits until the mouse page is shown and connected.
     void start() {
-        wnd_ = std::make_unique<CMainWnd>(*language_);
-        pages_ = install_program_extensions(*wnd_, backend_);
-        wnd_->set_quit_handler([] {});
-        ASSERT_TRUE(wnd_->load());
-        wnd_->init();
+        open_window();
         QTRY_VERIFY_WITH_TIMEOUT(
             page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(), 5000);
     }
@@ -86,15 +66,7 @@ protected:
         return out;
     }
 
-    TempDir dir_;
-    ScopedEnv data_{"XDG_DATA_HOME", dir_.file("home")};
-    ScopedEnv program_{"TELLUNE_DATA_DIR", test::source_folder().toStdString()};
-    std::unique_ptr<LanguageManager> language_;
-    std::shared_ptr<emulator::EmulatedBackend> backend_ =
-        std::make_shared<emulator::EmulatedBackend>();
     std::shared_ptr<emulator::EmulatedDevice> mouse_ = emulator::make_mouse();
-    std::unique_ptr<CMainWnd> wnd_;
-    DevicePages* pages_ = nullptr;
 };
 
 TEST_F(MousePageEndToEnd, MovingAStageSliderWritesTheProfileAndTheMouse) {
@@ -163,8 +135,7 @@ TEST_F(MousePageEndToEnd, OptionsAndComboReachTheMouseAndSurviveARestart) {
     EXPECT_EQ(memory[30], 139);
     EXPECT_FALSE(control<QAbstractButton>("polling_rate_option_0")->isChecked());
 
-    wnd_.reset();
-    pages_ = nullptr;
+    close_window();
     start();
     EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_2")->isChecked());
     EXPECT_EQ(control<QComboBox>("MSH_set_comboSelect")->currentIndex(), 1);

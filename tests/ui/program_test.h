@@ -1,0 +1,58 @@
+#pragma once
+// A fixture with the whole program's window over emulated devices, as the program puts it
+// together, in a scratch data folder with the shipped skin and default data.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "emulator/emulated_backend.h"
+#include "test_support/temp_dir.h"
+#include "ui/app/device_pages.h"
+#include "ui/app/language.h"
+#include "ui/app/main_wnd.h"
+#include "ui/app/program.h"
+#include "ui/app/text_table.h"
+#include "ui/profile/profile_bar.h"
+#include "ui_test_support.h"
+
+namespace tellune::ui::test {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramTest() {
+        texts().clear();
+        language_ =
+            std::make_unique<LanguageManager>(shipped_language_config(), shipped_skin(),
+                                              QString::fromStdString(dir_.file("tellune.conf")));
+    }
+    void TearDown() override {
+        wnd_.reset();
+        pages_ = nullptr;
+        unregister_profile_controls();
+        texts().clear();
+    }
+    // Builds and starts a new window; the devices plugged so far are found by its first scan.
+    void open_window() {
+        wnd_ = std::make_unique<CMainWnd>(*language_);
+        pages_ = install_program_extensions(*wnd_, backend_);
+        wnd_->set_quit_handler([] {});
+        ASSERT_TRUE(wnd_->load());
+        wnd_->init();
+    }
+    void close_window() {
+        wnd_.reset();
+        pages_ = nullptr;
+    }
+
+    TempDir dir_;
+    ScopedEnv data_{"XDG_DATA_HOME", dir_.file("home")};
+    ScopedEnv program_{"TELLUNE_DATA_DIR", source_folder().toStdString()};
+    std::unique_ptr<LanguageManager> language_;
+    std::shared_ptr<emulator::EmulatedBackend> backend_ =
+        std::make_shared<emulator::EmulatedBackend>();
+    std::unique_ptr<CMainWnd> wnd_;
+    DevicePages* pages_ = nullptr;
+};
+
+}  // namespace tellune::ui::test
