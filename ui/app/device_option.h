@@ -68,8 +68,6 @@ public:
     void SetPage(CTarvexUSBDevice* page);
     CTarvexUSBDevice* GetPage() const;
     // Repainted with every light frame while the entry is selected.
-    void SetPreviewControl(QWidget* control) { preview_ = control; }
-    QWidget* PreviewControl() const { return preview_; }
 
     void SetSynchronised(bool on);
     bool IsSynchronised() const;
@@ -105,7 +103,6 @@ private:
     int kind_ = 0;
     int variant_ = 0;
     QPointer<QWidget> page_;
-    QPointer<QWidget> preview_;
     bool present_ = true;
     // Kept apart from the button, which a click unchecks before the selection is decided.
     bool selected_ = false;

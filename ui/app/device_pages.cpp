@@ -223,7 +223,6 @@ void DevicePages::build_page(int slot_index, int variant) {
     entry->BindPowerWidget(QString::fromLatin1(info.power_switch), power_switch->indexOf(power));
     entry->SetKindAndVariant(info.kind, info.variant);
     entry->SetPage(page);
-    entry->SetPreviewControl(page->PreviewControl());
     entry->Select(false);
     entries_.push_back(entry);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/device/light_modes.h"
+#include "core/hid/device_slots.h"
 #include "core/profile/profile_data.h"
 #include "ui/app/control_factory.h"
 #include "ui/app/device_pages.h"
@@ -17,8 +18,6 @@
 
 namespace tellune::ui {
 namespace {
-
-constexpr int kKindKeyboard = 1;
 
 LightSettings with_byte(LightSettings s, int word, int shift, int value) {
     const uint32_t v = uint32_t(std::clamp(value, 0, 255));
@@ -154,7 +153,8 @@ void LightEditor::register_routes() {
     combo.add("light_combo_custommodeSelect", Match::NoCase, [this](const Notification& n, int) {
         auto* list = qobject_cast<QComboBox*>(n.control);
         CTarvexUSBDevice* page = current_device();
-        if (!list || list->currentIndex() < 0 || !page || page->Kind() != kKindKeyboard) return;
+        if (!list || list->currentIndex() < 0 || !page || page->Kind() != hid::kKindKeyboard)
+            return;
         if (custom_) {
             custom_(page, list->currentIndex());
             return;
