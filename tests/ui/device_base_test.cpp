@@ -22,6 +22,7 @@
 #include "ui/device/device_thread.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui_test_support.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -316,9 +317,9 @@ TEST_F(DeviceBaseTest, SyncRequestOnTheSecondaryInterfaceArmsTheReloadTimer) {
     ASSERT_TRUE(mouse->Secondary().IsOpen());
     QTest::qWait(20);  // the thread is in its blocking read now
     ASSERT_TRUE(device->inject_usage(0x0404));
-    QTRY_COMPARE_WITH_TIMEOUT(mouse->SyncCounter(), 1, 2000);
+    ASSERT_EQ_SOON(mouse->SyncCounter(), 1, 2000);
     ASSERT_TRUE(device->inject_usage(0x0401));
-    QTRY_VERIFY_WITH_TIMEOUT(entry.IsTimerActive(kTimerReload), 2000);
+    ASSERT_SOON(entry.IsTimerActive(kTimerReload), 2000);
 
     // The blocked read ends when the channel closes: stopping takes far less than the wait.
     const auto begin = std::chrono::steady_clock::now();

@@ -23,6 +23,7 @@
 #include "ui/controls/custom_controls.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui_test_support.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -288,7 +289,7 @@ TEST_F(DevicePagesTest, ArrivalConnectsAndShowsTheFirstDevice) {
     backend_->plug(mouse);
     start();
     CTarvexUSBDevice* page = page_of_kind(2);
-    QTRY_VERIFY_WITH_TIMEOUT(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->Config().IsOpen(), 3000);
     CDeviceOptionUI* entry = entry_of_kind(2);
     EXPECT_TRUE(entry->IsPresent());
     EXPECT_TRUE(entry->IsSelected());
@@ -299,11 +300,11 @@ TEST_F(DevicePagesTest, ArrivalConnectsAndShowsTheFirstDevice) {
     EXPECT_FALSE(page->Config().IsWireless());
     EXPECT_FALSE(page->ConnectedSlot().path.empty());
     // The secondary interface of the same mouse reaches the same page.
-    QTRY_VERIFY_WITH_TIMEOUT(page->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(page->Secondary().IsOpen(), 3000);
     EXPECT_TRUE(debug.contains("添加一个鼠标设备"));
     // After the first pass the window comes up; 500 ms after arrival the periodic work starts.
-    QTRY_VERIFY_WITH_TIMEOUT(wnd_->isVisible(), 3000);
-    QTRY_VERIFY_WITH_TIMEOUT(entry->IsTimerActive(kTimerLightPreview), 3000);
+    ASSERT_SOON(wnd_->isVisible(), 3000);
+    ASSERT_SOON(entry->IsTimerActive(kTimerLightPreview), 3000);
     // One present device: no synchronised lighting.
     EXPECT_FALSE(entry->IsSynchroEnabled());
 }
@@ -315,14 +316,14 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
     start();
     CTarvexUSBDevice* mouse_page = page_of_kind(2);
     CTarvexUSBDevice* pad_page = page_of_kind(3);
-    QTRY_VERIFY_WITH_TIMEOUT(mouse_page->Config().IsOpen(), 3000);
+    ASSERT_SOON(mouse_page->Config().IsOpen(), 3000);
     CDeviceOptionUI* mouse_entry = entry_of_kind(2);
     CDeviceOptionUI* pad_entry = entry_of_kind(3);
 
     // A second device arrives while the mouse is shown: its entry appears, the mouse stays.
     auto pad = emulator::make_mouse_pad();
     backend_->plug(pad);
-    QTRY_VERIFY_WITH_TIMEOUT(pad_page->Config().IsOpen(), 3000);
+    ASSERT_SOON(pad_page->Config().IsOpen(), 3000);
     EXPECT_TRUE(pad_entry->IsPresent());
     EXPECT_TRUE(pad_entry->isVisibleTo(wnd_.get()));
     EXPECT_FALSE(pad_entry->IsSelected());
@@ -358,10 +359,10 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
 
     // Unplugging the shown device switches to the first other present one.
     backend_->unplug(pad);
-    QTRY_VERIFY_WITH_TIMEOUT(!pad_entry->IsPresent(), 3000);
+    ASSERT_SOON(!pad_entry->IsPresent(), 3000);
     EXPECT_FALSE(pad_page->Config().IsOpen());
     // The secondary interface is a slot of its own: its removal comes right after.
-    QTRY_VERIFY_WITH_TIMEOUT(!pad_page->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(!pad_page->Secondary().IsOpen(), 3000);
     EXPECT_TRUE(mouse_entry->IsSelected());
     EXPECT_EQ(shown_page(), mouse_page);
     EXPECT_FALSE(no_device_shown());
@@ -374,7 +375,7 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
 
     // Unplugging the last one shows the no-device panel.
     backend_->unplug(mouse);
-    QTRY_VERIFY_WITH_TIMEOUT(!mouse_entry->IsPresent(), 3000);
+    ASSERT_SOON(!mouse_entry->IsPresent(), 3000);
     EXPECT_TRUE(no_device_shown());
     EXPECT_EQ(wnd_->current_page(), nullptr);
     EXPECT_FALSE(mouse_page->Config().IsOpen());
@@ -383,7 +384,7 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
 
     // Plugged in again: the same page comes back, connected and shown.
     backend_->plug(mouse);
-    QTRY_VERIFY_WITH_TIMEOUT(mouse_page->Config().IsOpen(), 3000);
+    ASSERT_SOON(mouse_page->Config().IsOpen(), 3000);
     EXPECT_TRUE(mouse_entry->IsSelected());
     EXPECT_FALSE(no_device_shown());
 }
@@ -395,15 +396,15 @@ TEST_F(DevicePagesTest, TwoIdenticalMiceBindOnlyTheFirst) {
     backend_->plug(second);
     start();
     CTarvexUSBDevice* page = page_of_kind(2);
-    QTRY_VERIFY_WITH_TIMEOUT(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->Config().IsOpen(), 3000);
     QTest::qWait(300);  // a few more passes
     EXPECT_EQ(pages_->present_device_count(), 1);
     const std::string bound = page->ConnectedSlot().path;
     EXPECT_EQ(bound.rfind("emu/mouse0", 0), 0u) << bound;
     // The first goes: the second takes its place on the next pass.
     backend_->unplug(first);
-    QTRY_VERIFY_WITH_TIMEOUT(page->ConnectedSlot().path.rfind("emu/mouse1", 0) == 0, 3000);
-    QTRY_VERIFY_WITH_TIMEOUT(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->ConnectedSlot().path.rfind("emu/mouse1", 0) == 0, 3000);
+    ASSERT_SOON(page->Config().IsOpen(), 3000);
     EXPECT_TRUE(entry_of_kind(2)->IsPresent());
 }
 
@@ -411,7 +412,7 @@ TEST_F(DevicePagesTest, PageTabsSwitchTheCurrentPagesPanels) {
     backend_->plug(emulator::make_mouse());
     start();
     CTarvexUSBDevice* page = page_of_kind(2);
-    QTRY_VERIFY_WITH_TIMEOUT(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->Config().IsOpen(), 3000);
     auto* functions = page->findChild<QStackedWidget*>("device_function_switch");
     auto* keys = page->findChild<QStackedWidget*>("device_key_function_switch");
     page->findChild<QAbstractButton*>("macro_Op_tab")->click();
@@ -434,8 +435,8 @@ TEST_F(DevicePagesTest, ShutdownWithDevicesConnectedStopsEveryThreadPromptly) {
     backend_->plug(emulator::make_keyboard());
     backend_->plug(emulator::make_headset());
     start();
-    QTRY_VERIFY_WITH_TIMEOUT(page_of_kind(2)->Secondary().IsOpen(), 3000);
-    QTRY_VERIFY_WITH_TIMEOUT(page_of_kind(3)->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(page_of_kind(2)->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(page_of_kind(3)->Secondary().IsOpen(), 3000);
     const auto begin = std::chrono::steady_clock::now();
     wnd_->shutdown();
     wnd_.reset();
@@ -452,9 +453,9 @@ TEST_F(DevicePagesTest, ScanKeepsRunningWhileDevicesComeAndGo) {
     auto mouse = emulator::make_mouse();
     for (int i = 0; i < 3; ++i) {
         backend_->plug(mouse);
-        QTRY_VERIFY_WITH_TIMEOUT(page_of_kind(2)->Config().IsOpen(), 3000);
+        ASSERT_SOON(page_of_kind(2)->Config().IsOpen(), 3000);
         backend_->unplug(mouse);
-        QTRY_VERIFY_WITH_TIMEOUT(!entry_of_kind(2)->IsPresent(), 3000);
+        ASSERT_SOON(!entry_of_kind(2)->IsPresent(), 3000);
     }
     EXPECT_TRUE(no_device_shown());
     // Shutting down while the scanner may be waiting for the interface thread.

@@ -28,6 +28,7 @@
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/editors/light_control_ui.h"
 #include "ui_test_support.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -423,7 +424,7 @@ TEST_F(LightEditorTest, SyncThreadDrawsEveryPausedDevice) {
     ASSERT_TRUE(wnd_->workers().running(LightEditor::kSyncSlot));
     control<QAbstractButton>(kb, "deng_same_mode")->click();
     const uint32_t expected = 0x87332211u;
-    QTRY_VERIFY_WITH_TIMEOUT(mouse->GetLedColour(3) == expected && kb->GetLedColour(0) == expected,
+    ASSERT_SOON(mouse->GetLedColour(3) == expected && kb->GetLedColour(0) == expected,
                              2000);
     // The mouse goes back to its own light: the thread leaves its LEDs alone.
     mouse->Config().SetPause(0);

@@ -15,6 +15,7 @@
 #include "ui/app/main_wnd.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui_test_support.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -37,16 +38,16 @@ protected:
 };
 
 TEST_F(SameModeEndToEnd, BothPicturesFollowOneEffect) {
-    QTRY_VERIFY_WITH_TIMEOUT(page_of_kind(kDeviceMouse) && page_of_kind(kDeviceMousePad), 5000);
+    ASSERT_SOON(page_of_kind(kDeviceMouse) && page_of_kind(kDeviceMousePad), 5000);
     auto* mouse = qobject_cast<CTarvexMouseDevice*>(page_of_kind(kDeviceMouse));
     CTarvexUSBDevice* pad = page_of_kind(kDeviceMousePad);
     ASSERT_NE(mouse, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(mouse->Protocol().has_key_table(), 3000);
+    ASSERT_SOON(mouse->Protocol().has_key_table(), 3000);
     ASSERT_EQ(wnd_->current_page(), mouse);
 
     auto* copy = mouse->findChild<QAbstractButton*>(QStringLiteral("deng_same_mode"));
     ASSERT_NE(copy, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(!copy->isHidden(), 3000);
+    ASSERT_SOON(!copy->isHidden(), 3000);
 
     // The shipped mouse profile runs the spectrum (mode 2): the pad's spectrum is its mode 1.
     const uint8_t brightness = mouse->ProfileData()->light_settings().light();
@@ -58,16 +59,16 @@ TEST_F(SameModeEndToEnd, BothPicturesFollowOneEffect) {
     EXPECT_NE(pad->Config().Pause(), 0);
 
     // The sync thread draws the same colour on both pictures, and it keeps changing.
-    QTRY_VERIFY_WITH_TIMEOUT(
+    ASSERT_SOON(
         mouse->GetLedColour(0) != 0 && mouse->GetLedColour(0) == pad->GetLedColour(0), 3000);
     const uint32_t first = mouse->GetLedColour(0);
-    QTRY_VERIFY_WITH_TIMEOUT(mouse->GetLedColour(0) != first, 3000);
+    ASSERT_SOON(mouse->GetLedColour(0) != first, 3000);
     // Sample both under the same colour: the thread sets every page in one step.
-    QTRY_VERIFY_WITH_TIMEOUT(mouse->GetLedColour(0) == pad->GetLedColour(0), 3000);
+    ASSERT_SOON(mouse->GetLedColour(0) == pad->GetLedColour(0), 3000);
 
     // Losing the second device withdraws the button.
     backend_->unplug(pad_);
-    QTRY_VERIFY_WITH_TIMEOUT(copy->isHidden(), 3000);
+    ASSERT_SOON(copy->isHidden(), 3000);
 }
 
 }  // namespace

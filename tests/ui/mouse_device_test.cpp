@@ -16,6 +16,7 @@
 #include "ui/profile/device_profile_ui.h"
 #include "ui/profile/profile_bar.h"
 #include "ui_test_support.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -73,7 +74,7 @@ TEST_F(MouseDeviceTest, ConnectsWritesTheDefaultProfileAndLightsThePreview) {
     EXPECT_EQ(std::vector<uint8_t>(memory.begin() + 32, memory.begin() + 41), colours);
 
     // The light thread renders, the preview takes its frame.
-    QTRY_VERIFY_WITH_TIMEOUT(
+    ASSERT_SOON(
         [&] {
             page_->refresh_light_preview();
             return (page_->GetLedColour(0) >> 24) != 0;
@@ -88,7 +89,7 @@ TEST_F(MouseDeviceTest, NewLightSettingsReachTheProfileAndThePreview) {
     const LightSettings green = LightSettings::make(5, 4, 2, 0, 0, 0x00, 0xFF, 0x00, 0);
     page_->set_light_settings(green.word[0], green.word[1], green.word[2]);
     EXPECT_EQ(page_->MouseProfile()->read_light_settings(), green);
-    QTRY_VERIFY_WITH_TIMEOUT(
+    ASSERT_SOON(
         [&] {
             page_->refresh_light_preview();
             return (page_->GetLedColour(0) & 0xFFFFFF) == 0x00FF00;

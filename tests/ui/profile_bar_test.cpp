@@ -33,6 +33,7 @@
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui_test_support.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -253,7 +254,7 @@ TEST_F(ProfileBarTest, AddRenameCopyAndDeleteByClicks) {
     EXPECT_EQ(edit->text(), "profile2");
     EXPECT_EQ(list_doc()["profileselect"].asInt(), 1);
     EXPECT_TRUE(wnd_->timer_active(kTimerApplyProfile));
-    QTRY_COMPARE_WITH_TIMEOUT(page->calls.size(), kApplyOrder.size(), 3000);
+    ASSERT_EQ_SOON(page->calls.size(), kApplyOrder.size(), 3000);
     EXPECT_EQ(page->calls, kApplyOrder);
 
     click(page, "device_sub_btn");
@@ -272,7 +273,7 @@ TEST_F(ProfileBarTest, ChoosingAProfileAppliesItAfterTheTimerInOrder) {
     combo->setCurrentIndex(1);  // as the user picks it: "itemselect" from the list
     EXPECT_TRUE(wnd_->timer_active(kTimerApplyProfile));
     EXPECT_TRUE(page->calls.empty());
-    QTRY_COMPARE_WITH_TIMEOUT(page->calls.size(), kApplyOrder.size(), 3000);
+    ASSERT_EQ_SOON(page->calls.size(), kApplyOrder.size(), 3000);
     EXPECT_EQ(page->calls, kApplyOrder);
     const Json::Value doc = list_doc();
     const std::string uuid = doc["profilelist"][1]["profileUUID"].asString();
@@ -289,7 +290,7 @@ TEST_F(ProfileBarTest, ChoosingAProfileAppliesItAfterTheTimerInOrder) {
     page->macro_result = 3;
     page->calls.clear();
     combo->setCurrentIndex(0);
-    QTRY_COMPARE_WITH_TIMEOUT(page->calls.size(), kApplyOrder.size(), 3000);
+    ASSERT_EQ_SOON(page->calls.size(), kApplyOrder.size(), 3000);
     EXPECT_EQ(status->property("textid").toString(), "message_text_16");
     EXPECT_EQ(list_doc()["profileselect"].asInt(), 0);
 }

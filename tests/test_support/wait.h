@@ -1,0 +1,38 @@
+#pragma once
+// Waiting in tests for what the event loop or another thread brings about. Qt's QTRY_
+// macros report to QTest's own log, which gtest never reads: a failed wait there passes.
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+namespace tellune::test {
+
+// Runs the event loop until `condition` holds; false if it still does not after
+// `timeout_ms`.
+template <class Condition>
+bool wait_until(Condition condition, int timeout_ms) {
+    const QDeadlineTimer deadline(timeout_ms);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+}  // namespace tellune::test
+
+// Fails the test (and leaves it, as ASSERT_ does) unless `expr` becomes true in time.
+#define ASSERT_SOON(expr, timeout_ms)                                                  \
+    do {                                                                               \
+        ::tellune::test::wait_until([&] { return bool(expr); }, (timeout_ms));         \
+        ASSERT_TRUE(expr) << "still false after " << (timeout_ms) << " ms";            \
+    } while (0)
+
+// The same for `actual` becoming equal to `expected`.
+#define ASSERT_EQ_SOON(actual, expected, timeout_ms)                                   \
+    do {                                                                               \
+        ::tellune::test::wait_until([&] { return (actual) == (expected); }, (timeout_ms)); \
+        ASSERT_EQ(actual, expected) << "after " << (timeout_ms) << " ms";              \
+    } while (0)
