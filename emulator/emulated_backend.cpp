@@ -86,6 +86,13 @@ std::shared_ptr<EmulatedDevice> EmulatedBackend::find(std::string_view node) con
     return nullptr;
 }
 
+uint64_t EmulatedBackend::change_count() {
+    // Devices plug and unplug themselves too (fault injection), so each keeps its own count.
+    uint64_t count = 0;
+    for (const auto& device : devices()) count += device->plug_changes() + 1;
+    return count;
+}
+
 std::vector<std::string> EmulatedBackend::enumerate() {
     std::vector<std::string> paths;
     for (const auto& device : devices()) {

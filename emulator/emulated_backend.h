@@ -34,6 +34,7 @@ public:
     std::shared_ptr<EmulatedDevice> find(std::string_view node) const;
 
     std::vector<std::string> enumerate() override;
+    uint64_t change_count() override;
     std::unique_ptr<hid::HidConnection> open(const std::string& path, hid::OpenMode mode) override;
 
 private:

@@ -59,6 +59,7 @@ std::string EmulatedDevice::log_tag(uint8_t collection_number) const {
 
 void EmulatedDevice::plug() {
     std::lock_guard lock(mutex_);
+    if (!plugged_) ++plug_changes_;
     plugged_ = true;
 }
 
@@ -70,6 +71,7 @@ void EmulatedDevice::unplug() {
 void EmulatedDevice::unplug_locked() {
     if (!plugged_) return;
     plugged_ = false;
+    ++plug_changes_;
     // Connections remember the generation they were opened in: bumping it leaves every one
     // of them gone for good, even after a re-plug.
     ++generation_;
@@ -82,6 +84,11 @@ void EmulatedDevice::unplug_locked() {
 bool EmulatedDevice::plugged() const {
     std::lock_guard lock(mutex_);
     return plugged_;
+}
+
+uint64_t EmulatedDevice::plug_changes() const {
+    std::lock_guard lock(mutex_);
+    return plug_changes_;
 }
 
 // --- host side ---

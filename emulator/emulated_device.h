@@ -131,6 +131,8 @@ public:
     void plug();
     void unplug();
     bool plugged() const;
+    // How often it was plugged in or out.
+    uint64_t plug_changes() const;
 
     // --- the host side, used by the connections ---
     std::shared_ptr<InputQueue> attach(size_t collection_index);
@@ -208,6 +210,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool plugged_ = false;
+    uint64_t plug_changes_ = 0;
     uint64_t generation_ = 0;
     std::vector<std::shared_ptr<InputQueue>> queues_;
 

@@ -70,6 +70,22 @@ std::vector<DeviceSlot> DeviceScanner::Slots() const {
 }
 
 void DeviceScanner::ScanOnce() {
+    // A pass when something may have changed, or when the last one has to be retried; a
+    // pass over an unchanged set of interfaces would find nothing.
+    const uint64_t changes = backend_.change_count();
+    if (!looked_ || changes != seen_changes_ || retry_) {
+        looked_ = true;
+        seen_changes_ = changes;
+        retry_ = false;
+        scan_pass();
+    }
+    if (!first_pass_told_) {
+        first_pass_told_ = true;
+        if (callbacks_.first_pass) callbacks_.first_pass();
+    }
+}
+
+void DeviceScanner::scan_pass() {
     bool all_present;
     {
         std::lock_guard lock(slots_mutex_);
@@ -78,10 +94,6 @@ void DeviceScanner::ScanOnce() {
     }
     if (!all_present) discover();
     check_removal();
-    if (!first_pass_told_) {
-        first_pass_told_ = true;
-        if (callbacks_.first_pass) callbacks_.first_pass();
-    }
 }
 
 void DeviceScanner::discover() {
@@ -106,7 +118,10 @@ void DeviceScanner::discover() {
             if (!free_slot) continue;
         }
 
-        if (!probe_.Open(*path, true, false, true, false)) continue;
+        if (!probe_.Open(*path, true, false, true, false)) {
+            retry_ = true;  // busy or not yet ours to open: look again next time
+            continue;
+        }
         HidAttributes attributes = probe_.Attributes();
         HidCaps caps = probe_.Capabilities();
         probe_.Close();
@@ -160,6 +175,7 @@ void DeviceScanner::check_removal() {
             s.present = 0;
             s.path.clear();
         }
+        retry_ = true;  // the freed slot may be taken at once by an interface already there
         if (callbacks_.removal) callbacks_.removal(index);
     }
 }

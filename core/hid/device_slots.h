@@ -71,20 +71,25 @@ public:
     void Stop();
     bool Running() const { return thread_.joinable(); }
 
-    // One pass: discovery (when some slot is free), then the removal check.
+    // One pass: discovery (when some slot is free), then the removal check. Skipped while
+    // the backend reports no change since the last pass and nothing needs another try.
     void ScanOnce();
     // A copy of the slot list.
     std::vector<DeviceSlot> Slots() const;
 
 private:
     void run(int period_ms);
+    void scan_pass();
     void discover();
     void check_removal();
 
     HidBackend& backend_;
     Callbacks callbacks_;
     CHidDevice probe_;
-    bool first_pass_told_ = false;  // scanning thread only
+    bool first_pass_told_ = false;  // scanning thread only, as the three below
+    bool looked_ = false;
+    bool retry_ = false;
+    uint64_t seen_changes_ = 0;
 
     mutable std::mutex slots_mutex_;
     std::vector<DeviceSlot> slots_;

@@ -63,6 +63,13 @@ public:
     virtual std::vector<std::string> enumerate() = 0;
     // nullptr when the path cannot be opened (gone, access denied, not ours).
     virtual std::unique_ptr<HidConnection> open(const std::string& path, OpenMode mode) = 0;
+    // A number that stays the same while no interface has come, gone or changed its
+    // access rights, so a scan may skip a pass that would find nothing new. A backend
+    // that cannot tell returns a new number on every call.
+    virtual uint64_t change_count() { return ++calls_; }
+
+private:
+    uint64_t calls_ = 0;
 };
 
 }  // namespace tellune::hid

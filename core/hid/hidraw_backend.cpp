@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,8 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <utility>
 
 #include "core/hid/hid_path.h"
 #include "core/platform/files.h"
@@ -201,6 +204,66 @@ int default_open(const std::string& node, int flags) {
 
 HidrawBackend::HidrawBackend(HidrawOptions options) : options_(std::move(options)) {
     if (!options_.open_node) options_.open_node = default_open;
+}
+
+HidrawBackend::HidrawBackend(HidrawBackend&& other) noexcept
+    : options_(std::move(other.options_)),
+      watch_fd_(std::exchange(other.watch_fd_, -1)),
+      watch_failed_(other.watch_failed_),
+      changes_(other.changes_) {}
+
+HidrawBackend::~HidrawBackend() {
+    if (watch_fd_ >= 0) ::close(watch_fd_);
+}
+
+uint64_t HidrawBackend::change_count() {
+    std::lock_guard lock(watch_mutex_);
+    if (watch_fd_ < 0 && !watch_failed_) {
+        watch_fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (watch_fd_ >= 0 &&
+            inotify_add_watch(watch_fd_, options_.device_folder.c_str(),
+                              IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO |
+                                  IN_DELETE_SELF | IN_MOVE_SELF) < 0) {
+            ::close(watch_fd_);
+            watch_fd_ = -1;
+        }
+        watch_failed_ = watch_fd_ < 0;
+        return ++changes_;  // nothing was watched before: anything may have changed
+    }
+    if (watch_fd_ < 0) return ++changes_;
+    // Any event at all counts: which entry changed does not matter, the scan looks again.
+    alignas(inotify_event) char events[4096];
+    bool changed = false;
+    for (;;) {
+        const ssize_t n = ::read(watch_fd_, events, sizeof events);
+        if (n > 0) {
+            changed = true;
+            // A watch that ended (folder gone or remounted) tells nothing more: look always.
+            for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+                inotify_event event;
+                std::memcpy(&event, events + at, sizeof event);
+                if (event.mask & IN_IGNORED) watch_failed_ = true;
+                at += ssize_t(sizeof(inotify_event) + event.len);
+            }
+            if (watch_failed_) {
+                ::close(watch_fd_);
+                watch_fd_ = -1;
+                break;
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // The watch broke (e.g. the queue overflowed badly): fall back to looking always.
+            ::close(watch_fd_);
+            watch_fd_ = -1;
+            watch_failed_ = true;
+            changed = true;
+        }
+        break;
+    }
+    if (changed) ++changes_;
+    return changes_;
 }
 
 std::vector<std::string> HidrawBackend::enumerate() {

@@ -3,6 +3,7 @@
 // collection of each node ("/dev/hidraw3?vid_0c45&pid_7643&mi_01&col04").
 
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "core/hid/hid_backend.h"
@@ -24,9 +25,18 @@ public:
     explicit HidrawBackend(HidrawOptions options = {});
     std::vector<std::string> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path, OpenMode mode) override;
+    // Watches the device folder: nodes come and go there, and udev sets their rights there.
+    uint64_t change_count() override;
+    ~HidrawBackend() override;
+    HidrawBackend(HidrawBackend&& other) noexcept;
+    HidrawBackend& operator=(HidrawBackend&&) = delete;
 
 private:
     HidrawOptions options_;
+    std::mutex watch_mutex_;
+    int watch_fd_ = -1;  // inotify; -1 until first asked, or when it cannot be had
+    bool watch_failed_ = false;
+    uint64_t changes_ = 0;
 };
 
 }  // namespace tellune::hid

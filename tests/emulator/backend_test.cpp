@@ -98,7 +98,11 @@ TEST(EmulatedBackend, UnplugHidesTheDeviceAndRePlugKeepsItsPaths) {
     Rig rig(make_mouse());
     const std::vector<std::string> paths = rig.backend.enumerate();
     ASSERT_EQ(paths.size(), 4u);
+    const uint64_t plugged_in = rig.backend.change_count();
+    EXPECT_EQ(rig.backend.change_count(), plugged_in);  // a scan may skip its pass
     rig.backend.unplug(rig.device);
+    const uint64_t unplugged = rig.backend.change_count();
+    EXPECT_NE(unplugged, plugged_in);
     EXPECT_TRUE(rig.backend.enumerate().empty());
     EXPECT_EQ(rig.backend.open(paths[3], kReadWrite), nullptr);
     std::vector<uint8_t> buffer(64);
@@ -107,6 +111,7 @@ TEST(EmulatedBackend, UnplugHidesTheDeviceAndRePlugKeepsItsPaths) {
     EXPECT_FALSE(rig.connection->send_output_report(hex("04 01 00 01")));
 
     rig.backend.plug(rig.device);
+    EXPECT_NE(rig.backend.change_count(), unplugged);
     EXPECT_EQ(rig.backend.enumerate(), paths);
     // The old connection stays gone; a new one works and the memory survived.
     EXPECT_EQ(rig.connection->read(buffer, 0).status, hid::IoStatus::gone);

@@ -159,6 +159,55 @@ TEST(DeviceSlots, InterfaceThatCannotBeOpenedIsTriedAgain) {
     EXPECT_EQ(pad->opens, opens + 1);  // only the presence check
 }
 
+// A backend that reports changes only when told to, as the hidraw and emulated ones do.
+class QuietBackend : public FakeBackend {
+public:
+    uint64_t change_count() override { return changes; }
+    std::vector<std::string> enumerate() override {
+        ++enumerations;
+        return FakeBackend::enumerate();
+    }
+    uint64_t changes = 7;
+    int enumerations = 0;
+};
+
+TEST(DeviceSlots, PassesWaitForAChangeButRetryWhatFailed) {
+    QuietBackend backend;
+    Events events;
+    DeviceScanner scanner(backend, callbacks(events));
+    scanner.ScanOnce();  // the first pass always looks
+    EXPECT_EQ(backend.enumerations, 1);
+    EXPECT_EQ(events.first_passes, 1);
+    scanner.ScanOnce();
+    scanner.ScanOnce();
+    EXPECT_EQ(backend.enumerations, 1);
+
+    // A device arrives: seen on the pass after the backend says so.
+    auto pad = backend.Add("/dev/hidraw3?vid_320f&pid_1004&mi_01&col04", {0x320F, 0x1004, 0},
+                           testing::config_collection());
+    pad->refuse_open = true;
+    scanner.ScanOnce();
+    EXPECT_TRUE(events.Log().empty());
+    ++backend.changes;
+    scanner.ScanOnce();  // its open is refused (udev has not set the rights yet) ...
+    EXPECT_TRUE(events.Log().empty());
+    pad->refuse_open = false;
+    scanner.ScanOnce();  // ... so the next pass tries again without a new change
+    EXPECT_EQ(events.Log(), (std::vector<std::string>{"+4"}));
+    const int enumerations = backend.enumerations;
+    const int opens = pad->opens;
+    scanner.ScanOnce();
+    EXPECT_EQ(backend.enumerations, enumerations);
+    EXPECT_EQ(pad->opens, opens);
+
+    // Gone: noticed once the backend reports it.
+    backend.Remove("/dev/hidraw3?vid_320f&pid_1004&mi_01&col04");
+    ++backend.changes;
+    scanner.ScanOnce();
+    EXPECT_EQ(events.Log(), (std::vector<std::string>{"+4", "-4"}));
+    EXPECT_EQ(events.first_passes, 1);
+}
+
 TEST(DeviceSlots, ThreadFindsArrivalsAndStopsAtOnce) {
     FakeBackend backend;
     Events events;

@@ -262,5 +262,36 @@ TEST_F(HidrawTest, CommandChannelOverHidraw) {
     channel.Disconnect();
 }
 
+TEST_F(HidrawTest, ChangeCountFollowsTheDeviceFolder) {
+    fs::create_directories(sysfs_.dev());
+    HidrawBackend backend = Backend();
+    uint64_t seen = backend.change_count();
+    EXPECT_EQ(backend.change_count(), seen);
+
+    const fs::path node = fs::path(sysfs_.dev()) / "hidraw11";
+    write_file(node, "");  // a node appears
+    EXPECT_NE(backend.change_count(), seen);
+    seen = backend.change_count();
+    EXPECT_EQ(backend.change_count(), seen);
+    fs::permissions(node, fs::perms::owner_read | fs::perms::owner_write);  // udev's rights
+    EXPECT_NE(backend.change_count(), seen);
+    seen = backend.change_count();
+    fs::remove(node);
+    EXPECT_NE(backend.change_count(), seen);
+    seen = backend.change_count();
+
+    // The watched folder itself goes: from then on every call is a change.
+    fs::remove_all(sysfs_.dev());
+    EXPECT_NE(backend.change_count(), seen);
+    seen = backend.change_count();
+    EXPECT_NE(backend.change_count(), seen);
+
+    HidrawOptions blind_options;
+    blind_options.device_folder = (sysfs_.root() / "no-such-folder").string();
+    HidrawBackend blind(blind_options);
+    const uint64_t first = blind.change_count();
+    EXPECT_NE(blind.change_count(), first);
+}
+
 }  // namespace
 }  // namespace tellune::hid
