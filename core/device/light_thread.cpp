@@ -87,6 +87,12 @@ std::vector<LedColour> LightThread::snapshot() const {
     return engine_.leds();
 }
 
+std::vector<LedColour> LightThread::current_frame() {
+    std::lock_guard lock(mutex_);
+    if (running_ && !stop_ && !frozen()) advance_locked(now_ms());
+    return engine_.leds();
+}
+
 LedColour LightThread::led(size_t index) const {
     std::lock_guard lock(mutex_);
     return index < engine_.led_count() ? engine_.leds()[index] : LedColour{};

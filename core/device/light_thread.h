@@ -5,7 +5,8 @@
 // The engine counts 1 ms ticks, but the thread does not wake every millisecond: it sleeps
 // until the frame can next change (or a new setting arrives), then runs every tick that
 // passed in the meantime, so each effect advances at exactly its thresholds. It never wakes
-// more often than every kMinFrameMs; the preview samples the list every 50 ms.
+// more often than every kMinFrameMs; the preview samples the list every 50 ms, and may
+// bring it up to date itself.
 //
 // While the channel is closed it idles; while the channel's pause flag is set it stands
 // still. All members may be called from any thread.
@@ -50,11 +51,15 @@ public:
                               const std::vector<LightEffectStep>& steps = {});
     void set_colour_follow(bool fx_down, bool fx_up);
     // The shortest time between two frames (kMinFrameMs by default). A device whose frames
-    // only feed the picture on screen sets the preview's period: nobody sees frames between.
+    // only feed the picture on screen lets the picture take them with current_frame() and
+    // sets a long period here: the thread then wakes only to keep the engine from lagging.
     void set_min_frame_ms(uint32_t ms) { min_frame_ms_ = std::max<uint32_t>(ms, 1); }
 
     // The LED colour list as of the last rendered frame.
     std::vector<LedColour> snapshot() const;
+    // The LED colour list as of now: the ticks that passed since the last frame are run
+    // first (unless the thread is stopped or stands still), at the same thresholds.
+    std::vector<LedColour> current_frame();
     // One LED; zero when out of range.
     LedColour led(size_t index) const;
     LightSettings settings() const;

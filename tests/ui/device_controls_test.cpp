@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "ui/controls/device_key_button.h"
 #include "ui/controls/select_panel.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -138,6 +140,53 @@ TEST_F(SelectPanelTest, ButtonsScaleWithThePanelFromTheirDesignPlaces) {
     EXPECT_EQ(keys_[1]->geometry(), QRect(45, 15, 15, 15));
     panel_.resize(200, 100);
     EXPECT_EQ(keys_[1]->geometry(), QRect(30, 10, 10, 10));
+}
+
+// What the window really shows, read back from its backing store: a button the panel draws
+// has to be repainted through the panel, or the screen keeps the old colour.
+QColor on_screen(QWidget& window, QPoint at) {
+    const QImage shown = window.screen()->grabWindow(window.winId()).toImage();
+    return shown.pixelColor(at * shown.devicePixelRatio());
+}
+
+TEST(SelectPanelDrawing, LoneButtonsAreDrawnByThePanelAndStillRepaint) {
+    QWidget window;
+    window.resize(120, 60);
+    auto* panel = new CSelectPanelUI(&window);
+    panel->setGeometry(0, 0, 120, 60);
+    panel->set_fill_colour("#000000");
+    auto* led = new CDeviceKeyButtonUI(panel);
+    led->setStyleSheet("QPushButton { background: black; border: none; }");
+    led->setGeometry(10, 10, 30, 30);
+    auto* lower = new CDeviceKeyButtonUI(panel);  // these two overlap: Qt keeps their order
+    lower->setGeometry(60, 10, 30, 30);
+    auto* upper = new CDeviceKeyButtonUI(panel);
+    upper->setGeometry(80, 10, 30, 30);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(led->drawn_by_panel());
+    EXPECT_FALSE(led->updatesEnabled());
+    EXPECT_FALSE(lower->drawn_by_panel());
+    EXPECT_FALSE(upper->drawn_by_panel());
+
+    const QPoint centre(25, 25);
+    led->SetLightOverlay(0x0000FF, 255, true);  // red
+    ASSERT_SOON(on_screen(window, centre).red() > 200, 2000);
+    EXPECT_LT(on_screen(window, centre).blue(), 40);
+    led->SetLightOverlay(0xFF0000, 255, true);  // blue
+    ASSERT_SOON(on_screen(window, centre).blue() > 200, 2000);
+    EXPECT_LT(on_screen(window, centre).red(), 40);
+    led->SetLightOverlay(0xFF0000, 255, false);
+    ASSERT_SOON(on_screen(window, centre).blue() < 40, 2000);
+
+    // Moved onto another button, it becomes a widget of its own again, and back.
+    panel->set_design_size({});
+    led->setGeometry(70, 10, 30, 30);
+    panel->resize(121, 60);  // the panel looks at its buttons again when it is laid out
+    EXPECT_FALSE(led->drawn_by_panel());
+    EXPECT_TRUE(led->updatesEnabled());
+    led->SetLightOverlay(0x00FF00, 255, true);  // green
+    ASSERT_SOON(on_screen(window, QPoint(85, 25)).green() > 200, 2000);
 }
 
 TEST(DeviceKeyButtonTest, DoubleClickSendsOnlyWhenEnabled) {

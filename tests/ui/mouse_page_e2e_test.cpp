@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -19,9 +20,11 @@
 #include "program_test.h"
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
+#include "ui/controls/device_key_button.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui_test_support.h"
+#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -39,7 +42,7 @@ protected:
     // Starts the program's window and waits until the mouse page is shown and connected.
     void start() {
         open_window();
-        QTRY_VERIFY_WITH_TIMEOUT(
+        ASSERT_SOON(
             page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(), 5000);
     }
     CTarvexMouseDevice* page() const {
@@ -147,14 +150,14 @@ TEST_F(MousePageEndToEnd, OptionsAndComboReachTheMouseAndSurviveARestart) {
 
 TEST_F(MousePageEndToEnd, ASyncRequestFromTheMouseReloadsThePage) {
     start();
-    QTRY_VERIFY_WITH_TIMEOUT(page()->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(page()->Secondary().IsOpen(), 3000);
     // The mouse changed its own settings (its buttons): active stage 5, report rate 4, lift 2.
     ASSERT_TRUE(mouse_->poke_memory(23, std::vector<uint8_t>{5}));
     ASSERT_TRUE(mouse_->poke_memory(14, std::vector<uint8_t>{4}));
     ASSERT_TRUE(mouse_->poke_memory(56, std::vector<uint8_t>{2}));
     QTest::qWait(50);  // the input thread is reading
     ASSERT_TRUE(mouse_->inject_usage(CTarvexMouseDevice::kSyncRequest));
-    QTRY_VERIFY_WITH_TIMEOUT(control<QAbstractButton>("DPI_model_5")->isChecked(), 3000);
+    ASSERT_SOON(control<QAbstractButton>("DPI_model_5")->isChecked(), 3000);
     EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_4")->isChecked());
     EXPECT_EQ(control<QComboBox>("MSH_set_comboSelect")->currentIndex(), 2);
     EXPECT_EQ(json_int(stored()["DPIStages"]["StageActive"]), 5);
@@ -166,21 +169,38 @@ TEST_F(MousePageEndToEnd, SwitchingProfilesRewritesTheMouse) {
     auto* combo = control<QComboBox>("device_profile_combo");
     ASSERT_EQ(combo->count(), 2);
     combo->setCurrentIndex(1);
-    QTRY_COMPARE_WITH_TIMEOUT(page()->property("profilename").toString(), QString("profile2"),
+    ASSERT_EQ_SOON(page()->property("profilename").toString(), QString("profile2"),
                               3000);
     control<QAbstractSlider>("DPI_slider_0")->setValue(60);
     EXPECT_EQ(mouse_->memory()[15], 60);
 
     combo->setCurrentIndex(0);
-    QTRY_COMPARE_WITH_TIMEOUT(int(mouse_->memory()[15]), 3, 3000);
+    ASSERT_EQ_SOON(int(mouse_->memory()[15]), 3, 3000);
     EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "400");
     combo->setCurrentIndex(1);
-    QTRY_COMPARE_WITH_TIMEOUT(int(mouse_->memory()[15]), 60, 3000);
+    ASSERT_EQ_SOON(int(mouse_->memory()[15]), 60, 3000);
     EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "6100");
 }
 
 // Each tab of the page at the window's normal size shows its controls whole, without overlap
 // of the window's edge. With TELLUNE_SCREENSHOT_DIR set, each tab is saved as a picture.
+TEST_F(MousePageEndToEnd, ThePictureAnimatesOnScreen) {
+    start();
+    // The shipped profile's spectrum, as the window really shows it (its backing store).
+    auto* led = control<CDeviceKeyButtonUI>("light_0");
+    ASSERT_NE(led, nullptr);
+    ASSERT_SOON(led->isVisible() && led->IsLightShown(), 3000);
+    const QPoint at = led->mapTo(wnd_.get(), led->rect().center());
+    const auto shown = [&] {
+        const QImage image = wnd_->screen()->grabWindow(wnd_->winId()).toImage();
+        return image.pixelColor(at * image.devicePixelRatio());
+    };
+    const QColor first = shown();
+    ASSERT_SOON(shown() != first, 2000);
+    const QColor second = shown();
+    ASSERT_SOON(shown() != second, 2000);
+}
+
 TEST_F(MousePageEndToEnd, EveryControlIsOnScreenOnItsTab) {
     const QString shots = qEnvironmentVariable("TELLUNE_SCREENSHOT_DIR");
     QFile style(test::shipped_skin() + "style/dark.qss");

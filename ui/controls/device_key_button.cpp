@@ -39,6 +39,10 @@ CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent) {
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setProperty("devicekey", true);  // style sheets select the key buttons by it
+    // Checking changes the look without an event the panel would see.
+    connect(this, &QAbstractButton::toggled, this, [this] {
+        if (drawn_by_panel_) refresh();
+    });
     // The spare values and colours are kept for layouts that set them; nothing reads them.
     (void)colour_a_;
     (void)colour_b_;
@@ -56,12 +60,57 @@ QString CDeviceKeyButtonUI::image_folder() {
 
 void CDeviceKeyButtonUI::set_light_image(const QString& image) {
     light_image_ = image;
-    update();
+    refresh();
 }
 
 void CDeviceKeyButtonUI::set_keyset_image(const QString& image) {
     keyset_image_ = image;
-    update();
+    refresh();
+}
+
+void CDeviceKeyButtonUI::set_drawn_by_panel(bool drawn) {
+    if (drawn == drawn_by_panel_) return;
+    drawn_by_panel_ = drawn;
+    // Qt skips a child whose updates are off when it repaints the parent, and clicks,
+    // hover and tool tips still reach it.
+    setUpdatesEnabled(!drawn);
+    refresh();
+}
+
+void CDeviceKeyButtonUI::refresh() {
+    if (drawn_by_panel_ && parentWidget())
+        parentWidget()->update(geometry());
+    else
+        update();
+}
+
+bool CDeviceKeyButtonUI::event(QEvent* e) {
+    const bool handled = QPushButton::event(e);
+    if (drawn_by_panel_) {
+        // What Qt would repaint the button for itself.
+        switch (e->type()) {
+            case QEvent::HoverEnter:
+            case QEvent::HoverLeave:
+            case QEvent::Enter:
+            case QEvent::Leave:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::FocusIn:
+            case QEvent::FocusOut:
+            case QEvent::EnabledChange:
+            case QEvent::StyleChange:
+            case QEvent::PaletteChange:
+            case QEvent::FontChange:
+            case QEvent::WindowActivate:
+            case QEvent::WindowDeactivate:
+                refresh();
+                break;
+            default:
+                break;
+        }
+    }
+    return handled;
 }
 
 void CDeviceKeyButtonUI::set_name_text_colour(const QString& colour) {
@@ -73,17 +122,21 @@ void CDeviceKeyButtonUI::set_name_text_colour(const QString& colour) {
 }
 
 void CDeviceKeyButtonUI::SetLightOverlay(uint32_t colour, int level, bool shown) {
-    if (colour == light_colour_ && level == light_level_ && shown == light_shown_) return;
+    if (change_light_overlay(colour, level, shown)) refresh();
+}
+
+bool CDeviceKeyButtonUI::change_light_overlay(uint32_t colour, int level, bool shown) {
+    if (colour == light_colour_ && level == light_level_ && shown == light_shown_) return false;
     light_colour_ = colour;
     light_level_ = level;
     light_shown_ = shown;
-    update();
+    return true;
 }
 
 void CDeviceKeyButtonUI::SetKeysetImageHidden(bool hidden) {
     if (hidden == keyset_hidden_) return;
     keyset_hidden_ = hidden;
-    update();
+    refresh();
 }
 
 void CDeviceKeyButtonUI::SetPanelSelected(bool selected) {
@@ -93,31 +146,39 @@ void CDeviceKeyButtonUI::SetPanelSelected(bool selected) {
     setProperty("panelselected", selected);
     style()->unpolish(this);
     style()->polish(this);
-    update();
+    refresh();
 }
 
-void CDeviceKeyButtonUI::draw_base(QPainter& painter) {
-    QStyleOptionButton option;
-    initStyleOption(&option);
+const QImage& CDeviceKeyButtonUI::base() {
+    // What the style's look depends on, read without building a style option: that costs
+    // more than the cached copy when LEDs repaint many times a second.
+    const int state = (isEnabled() ? 1 : 0) | (hasFocus() ? 2 : 0) |
+                      (underMouse() && testAttribute(Qt::WA_Hover) ? 4 : 0) |
+                      (isDown() ? 8 : 0) | (isChecked() ? 16 : 0) |
+                      (isActiveWindow() ? 32 : 0);
     const qreal ratio = devicePixelRatioF();
-    const BaseKey key{int(option.state), size(), ratio, panel_selected_, option.text};
+    const BaseKey key{state, size(), ratio, panel_selected_, text()};
     if (key != base_key_ || base_.isNull()) {
-        base_ = QPixmap((QSizeF(size()) * ratio).toSize());
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        base_ = QImage((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
         base_.setDevicePixelRatio(ratio);
         base_.fill(Qt::transparent);
         QPainter target(&base_);
         style()->drawControl(QStyle::CE_PushButton, &option, &target, this);
         base_key_ = key;
     }
-    painter.drawPixmap(0, 0, base_);
+    return base_;
 }
 
-QImage CDeviceKeyButtonUI::glow(const QColor& colour, int level) {
-    // The glow's shape is drawn once per size; each new colour only scales its alpha, which
-    // is cheap enough for every frame of an animated effect.
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
+    // The glow's shape is drawn once per size; each new colour is blended over the cached
+    // look in one pass into a reused image, which is cheap enough for every frame of an
+    // animated effect.
+    const QImage& under = base();
+    const QSize pixels = under.size();
     if (glow_mask_.size() != pixels) {
+        const qreal ratio = under.devicePixelRatio();
         glow_mask_ = QImage(pixels, QImage::Format_Alpha8);
         glow_mask_.fill(0);
         QPainter painter(&glow_mask_);
@@ -132,20 +193,42 @@ QImage CDeviceKeyButtonUI::glow(const QColor& colour, int level) {
         painter.setBrush(gradient);
         painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
     }
-    QImage out(pixels, QImage::Format_ARGB32_Premultiplied);
-    out.setDevicePixelRatio(ratio);
+    if (lit_.size() != pixels) lit_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    lit_.setDevicePixelRatio(under.devicePixelRatio());
     const uint32_t scale = uint32_t(qBound(0, level, 255));
+    const uint32_t red = uint32_t(colour.red()), green = uint32_t(colour.green()),
+                   blue = uint32_t(colour.blue());
+    // x * a / 255 for x, a in 0..255, without a division per pixel.
+    const auto times = [](uint32_t x, uint32_t a) {
+        const uint32_t t = x * a + 128;
+        return (t + (t >> 8)) >> 8;
+    };
+    const QRgb solid = qRgb(int(red), int(green), int(blue));
     for (int y = 0; y < pixels.height(); ++y) {
         const uchar* alpha = glow_mask_.constScanLine(y);
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const auto* below = reinterpret_cast<const QRgb*>(under.constScanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(lit_.scanLine(y));
         for (int x = 0; x < pixels.width(); ++x) {
-            const uint32_t a = alpha[x] * scale / 255;
-            line[x] = qRgba(int(uint32_t(colour.red()) * a / 255),
-                            int(uint32_t(colour.green()) * a / 255),
-                            int(uint32_t(colour.blue()) * a / 255), int(a));
+            // The glow (premultiplied) over the look: glow + look * (1 - glow alpha). Most
+            // of the shape is either clear or solid.
+            const uint32_t a = times(alpha[x], scale);
+            if (a == 0) {
+                line[x] = below[x];
+                continue;
+            }
+            if (a == 255) {
+                line[x] = solid;
+                continue;
+            }
+            const uint32_t keep = 255 - a;
+            const QRgb b = below[x];
+            line[x] = qRgba(int(times(red, a) + times(uint32_t(qRed(b)), keep)),
+                            int(times(green, a) + times(uint32_t(qGreen(b)), keep)),
+                            int(times(blue, a) + times(uint32_t(qBlue(b)), keep)),
+                            int(a + times(uint32_t(qAlpha(b)), keep)));
         }
     }
-    return out;
+    return lit_;
 }
 
 void CDeviceKeyButtonUI::changeEvent(QEvent* e) {
@@ -158,27 +241,29 @@ void CDeviceKeyButtonUI::changeEvent(QEvent* e) {
 
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    draw_base(painter);
-    painter.setRenderHint(QPainter::Antialiasing);
+    paint_look(painter);
+}
+
+void CDeviceKeyButtonUI::paint_look(QPainter& painter) {
     const QRect area = rect();
-    if (light_shown_) {
-        const QColor colour = colour_of(light_colour_);
-        const qreal opacity = qBound(0, light_level_, 255) / 255.0;
-        const QPixmap light = load_image(light_image_);
-        if (!light.isNull()) {
-            // Tint the light image: its shape, filled with the LED colour.
-            QPixmap tinted(light.size());
-            tinted.fill(Qt::transparent);
-            QPainter tint(&tinted);
-            tint.drawPixmap(0, 0, light);
-            tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            tint.fillRect(tinted.rect(), colour);
-            tint.end();
-            painter.setOpacity(opacity);
-            painter.drawPixmap(area, tinted);
-        } else {
-            painter.drawImage(0, 0, glow(colour, light_level_));
-        }
+    const QPixmap light = light_shown_ ? load_image(light_image_) : QPixmap();
+    if (light_shown_ && light.isNull()) {
+        painter.drawImage(0, 0, lit(colour_of(light_colour_), light_level_));
+    } else {
+        painter.drawImage(0, 0, base());
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (light_shown_ && !light.isNull()) {
+        // Tint the light image: its shape, filled with the LED colour.
+        QPixmap tinted(light.size());
+        tinted.fill(Qt::transparent);
+        QPainter tint(&tinted);
+        tint.drawPixmap(0, 0, light);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        tint.fillRect(tinted.rect(), colour_of(light_colour_));
+        tint.end();
+        painter.setOpacity(qBound(0, light_level_, 255) / 255.0);
+        painter.drawPixmap(area, tinted);
         painter.setOpacity(1.0);
     }
     if (!keyset_hidden_) {
@@ -194,7 +279,7 @@ void CDeviceKeyButtonUI::mouseDoubleClickEvent(QMouseEvent* e) {
     }
     setDown(true);
     emit controlNotify(QStringLiteral("dbclick"));
-    update();
+    refresh();
     e->accept();
 }
 

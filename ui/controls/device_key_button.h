@@ -8,6 +8,8 @@
 #include <QString>
 #include <cstdint>
 
+class QPainter;
+
 namespace tellune::ui {
 
 class CDeviceKeyButtonUI : public QPushButton {
@@ -34,6 +36,10 @@ public:
 
     // `colour` is red | green << 8 | blue << 16; `level` 0..255 is the overlay's opacity.
     void SetLightOverlay(uint32_t colour, int level, bool shown);
+    // The same without asking for a repaint, for a caller that repaints a whole frame of
+    // LEDs at once. True when the overlay changed.
+    bool change_light_overlay(uint32_t colour, int level, bool shown);
+
     uint32_t LightColour() const { return light_colour_; }
     int LightLevel() const { return light_level_; }
     bool IsLightShown() const { return light_shown_; }
@@ -48,10 +54,19 @@ public:
     static void set_image_folder(const QString& folder);
     static QString image_folder();
 
+    // The picture panel draws the buttons that overlap no other button itself: one paint
+    // for a whole LED frame instead of one per LED. The button then asks the panel for
+    // every repaint.
+    void set_drawn_by_panel(bool drawn);
+    bool drawn_by_panel() const { return drawn_by_panel_; }
+    // The whole look, at the painter's origin.
+    void paint_look(QPainter& painter);
+
 signals:
     void controlNotify(const QString& type);
 
 protected:
+    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void changeEvent(QEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
@@ -59,10 +74,13 @@ protected:
 private:
     // The button as the style draws it, kept while its look stays the same: the light
     // overlay changes many times a second, the button under it rarely.
-    void draw_base(QPainter& painter);
-    // The LED's light without an image: a soft glow of the colour at the level.
-    QImage glow(const QColor& colour, int level);
+    const QImage& base();
+    void refresh();
+    // The look with the LED's light over it when there is no light image: a soft glow of
+    // the colour at the level.
+    const QImage& lit(const QColor& colour, int level);
     QImage glow_mask_;
+    QImage lit_;
     struct BaseKey {
         int state = -1;
         QSize size;
@@ -71,7 +89,7 @@ private:
         QString text;
         bool operator==(const BaseKey&) const = default;
     };
-    QPixmap base_;
+    QImage base_;
     BaseKey base_key_;
     QString light_image_;
     QString keyset_image_;
@@ -81,6 +99,7 @@ private:
     int spare_a_ = -1;
     int spare_b_ = 0;
     bool keyset_hidden_ = true;
+    bool drawn_by_panel_ = false;
     bool light_shown_ = false;
     uint32_t light_colour_ = 255;
     int light_level_ = 200;

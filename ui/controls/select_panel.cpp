@@ -8,6 +8,7 @@
 #include <QSvgRenderer>
 #include <QVariant>
 #include <algorithm>
+#include <vector>
 
 #include "ui/controls/device_key_button.h"
 
@@ -40,8 +41,32 @@ void CSelectPanelUI::resizeEvent(QResizeEvent* e) {
     place_children();
 }
 
+void CSelectPanelUI::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    choose_drawn_children();
+}
+
+void CSelectPanelUI::choose_drawn_children() {
+    // A button that overlaps no other button is drawn by the panel: a whole LED frame is
+    // then one paint of the panel instead of one paint per LED. Overlapping buttons stay
+    // widgets of their own, so Qt keeps their stacking order.
+    std::vector<CDeviceKeyButtonUI*> buttons;
+    for (QObject* child : children())
+        if (auto* button = qobject_cast<CDeviceKeyButtonUI*>(child)) buttons.push_back(button);
+    for (CDeviceKeyButtonUI* button : buttons) {
+        bool alone = true;
+        for (const CDeviceKeyButtonUI* other : buttons)
+            if (alone && other != button && other->geometry().intersects(button->geometry()))
+                alone = false;
+        button->set_drawn_by_panel(alone);
+    }
+}
+
 void CSelectPanelUI::place_children() {
-    if (design_size_.isEmpty()) return;
+    if (design_size_.isEmpty()) {
+        choose_drawn_children();
+        return;
+    }
     const double sx = double(width()) / design_size_.width();
     const double sy = double(height()) / design_size_.height();
     for (QObject* child : children()) {
@@ -57,6 +82,30 @@ void CSelectPanelUI::place_children() {
         button->setGeometry(qRound(g.x() * sx), qRound(g.y() * sy), qRound(g.width() * sx),
                             qRound(g.height() * sy));
     }
+    choose_drawn_children();
+}
+
+const QPixmap& CSelectPanelUI::rendered() {
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (picture_.isEmpty() || (rendered_.size() == pixels && rendered_.devicePixelRatio() == ratio))
+        return rendered_;
+    const QString path = QDir::isAbsolutePath(picture_)
+                             ? picture_
+                             : CDeviceKeyButtonUI::image_folder() + picture_;
+    rendered_ = QPixmap(pixels);
+    rendered_.setDevicePixelRatio(ratio);
+    rendered_.fill(fill_.isValid() ? fill_ : QColor(Qt::transparent));
+    QPainter target(&rendered_);
+    target.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        QSvgRenderer svg(path);
+        if (svg.isValid()) svg.render(&target, QRectF(rect()));
+    } else {
+        const QPixmap pixmap(path);
+        if (!pixmap.isNull()) target.drawPixmap(rect(), pixmap);
+    }
+    return rendered_;
 }
 
 void CSelectPanelUI::paintEvent(QPaintEvent* e) {
@@ -70,29 +119,25 @@ void CSelectPanelUI::paintEvent(QPaintEvent* e) {
         option.initFrom(this);
         style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     }
-    if (picture_.isEmpty()) return;
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (rendered_.size() != pixels || rendered_.devicePixelRatio() != ratio) {
-        const QString path = QDir::isAbsolutePath(picture_)
-                                 ? picture_
-                                 : CDeviceKeyButtonUI::image_folder() + picture_;
-        rendered_ = QPixmap(pixels);
-        rendered_.setDevicePixelRatio(ratio);
-        rendered_.fill(fill_.isValid() ? fill_ : QColor(Qt::transparent));
-        QPainter target(&rendered_);
-        target.setRenderHint(QPainter::SmoothPixmapTransform);
-        if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-            QSvgRenderer svg(path);
-            if (svg.isValid()) svg.render(&target, QRectF(rect()));
-        } else {
-            const QPixmap pixmap(path);
-            if (!pixmap.isNull()) target.drawPixmap(rect(), pixmap);
+    if (!picture_.isEmpty()) {
+        const QPixmap& picture = rendered();
+        const qreal ratio = picture.devicePixelRatio();
+        for (const QRect& r : e->region()) {
+            const QRectF source(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio);
+            painter.drawPixmap(QRectF(r), picture, source);
         }
     }
-    for (const QRect& r : e->region()) {
-        const QRectF source(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio);
-        painter.drawPixmap(QRectF(r), rendered_, source);
+    const QRect changed = e->rect();
+    for (QObject* child : children()) {
+        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
+        if (!button || !button->drawn_by_panel() || button->isHidden()) continue;
+        const QRect g = button->geometry();
+        if (!g.intersects(changed)) continue;
+        painter.save();
+        painter.translate(g.topLeft());
+        painter.setClipRect(QRect(QPoint(0, 0), g.size()), Qt::IntersectClip);
+        button->paint_look(painter);
+        painter.restore();
     }
 }
 

@@ -59,10 +59,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void mark_children();
     void place_children();
+    void choose_drawn_children();
+    const QPixmap& rendered();
 
     QString picture_;
     QColor fill_;

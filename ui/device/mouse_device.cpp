@@ -63,8 +63,9 @@ void CTarvexMouseDevice::connect_device() {
         if (auto* slider = findChild<QAbstractSlider*>(QStringLiteral("DPI_slider_%1").arg(n)))
             slider->setRange(0, kDpiSliderMax);
     protocol_->light().set_led_count(size_t(LedCount()));
-    // The mouse lights itself; its frames here only feed the picture.
-    protocol_->light().set_min_frame_ms(CDeviceOptionUI::kPreviewPeriodMs);
+    // The mouse lights itself; its frames here only feed the picture, which takes them
+    // when it repaints: the thread itself need not wake for every frame.
+    protocol_->light().set_min_frame_ms(device::LightThread::kMaxCatchUpTicks);
     reload_profile();
     refresh_page();
     protocol_->light().start_light_thread();
@@ -88,10 +89,10 @@ int CTarvexMouseDevice::apply_light_settings() {
 }
 
 void CTarvexMouseDevice::refresh_light_preview() {
-    // The light thread renders; the page shows its latest frame. While the lighting is
+    // The light engine renders; the page shows its frame as of now. While the lighting is
     // synchronised across devices the sync thread sets the colours instead.
     if (Config().Pause() == 0) {
-        const std::vector<device::LedColour> leds = protocol_->light().snapshot();
+        const std::vector<device::LedColour> leds = protocol_->light().current_frame();
         for (size_t i = 0; i < leds.size(); ++i)
             SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
     }

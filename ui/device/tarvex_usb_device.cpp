@@ -160,10 +160,11 @@ void CTarvexUSBDevice::AllLedsOff() {
 // --- 10..12: the frame ---
 
 void CTarvexUSBDevice::refresh_light_preview() {
-    std::vector<uint32_t> frame;
+    // A member, so the copy reuses its storage: this runs 20 times a second.
+    std::vector<uint32_t>& frame = preview_frame_;
     {
         std::lock_guard lock(frame_mutex_);
-        frame = frame_;
+        frame.assign(frame_.begin(), frame_.end());
         device_bytes_.assign(frame.size() * 3, 0);
         for (size_t i = 0; i < frame.size(); ++i) {
             if (i < led_positions_.size() && led_positions_[i] == kNoLedPosition) continue;
@@ -173,11 +174,27 @@ void CTarvexUSBDevice::refresh_light_preview() {
                 device_bytes_[i * 3 + size_t(k)] = uint8_t(((c >> (8 * k)) & 0xFF) * level >> 8);
         }
     }
+    // LEDs the picture draws itself: one repaint of one rectangle for the whole frame.
+    QWidget* picture = nullptr;
+    QRect changed;
     for (size_t i = 0; i < frame.size() && i < lights_.size(); ++i) {
         CDeviceKeyButtonUI* button = lights_[i];
         if (!button || !button->isVisible()) continue;
-        button->SetLightOverlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true);
+        if (!button->change_light_overlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true))
+            continue;
+        QWidget* parent = button->parentWidget();
+        if (!button->drawn_by_panel() || !parent) {
+            button->update();
+            continue;
+        }
+        if (picture && parent != picture) {
+            picture->update(changed);
+            changed = QRect();
+        }
+        picture = parent;
+        changed |= button->geometry();
     }
+    if (picture) picture->update(changed);
 }
 
 void CTarvexUSBDevice::SetLedColour(int index, uint32_t colour) {

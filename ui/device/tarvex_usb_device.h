@@ -256,6 +256,7 @@ private:
     std::vector<uint8_t> led_states_;
     std::vector<int> led_positions_;
     std::vector<uint8_t> device_bytes_;
+    std::vector<uint32_t> preview_frame_;  // interface thread only
     LightParams light_params_;
     std::array<uint32_t, 3> light_words_{};
 
