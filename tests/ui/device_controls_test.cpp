@@ -179,7 +179,20 @@ TEST(SelectPanelDrawing, LoneButtonsAreDrawnByThePanelAndStillRepaint) {
     led->SetLightOverlay(0xFF0000, 255, false);
     ASSERT_SOON(on_screen(window, centre).blue() < 40, 2000);
 
-    // Moved onto another button, it becomes a widget of its own again, and back.
+    // Hidden, shown and moved, it is drawn where it is and nowhere else.
+    const QColor panel_colour(0, 0, 0);
+    led->setStyleSheet("QPushButton { background: white; border: none; }");
+    ASSERT_SOON(on_screen(window, centre).red() > 200, 2000);
+    led->hide();
+    ASSERT_SOON(on_screen(window, centre) == panel_colour, 2000);
+    led->show();
+    ASSERT_SOON(on_screen(window, centre).red() > 200, 2000);
+    led->move(10, 25);  // still alone on the panel
+    ASSERT_SOON(on_screen(window, QPoint(25, 15)) == panel_colour, 2000);
+    ASSERT_SOON(on_screen(window, QPoint(25, 45)).red() > 200, 2000);
+    led->setStyleSheet("QPushButton { background: black; border: none; }");
+
+    // Moved onto another button, it becomes a widget of its own again.
     panel->set_design_size({});
     led->setGeometry(70, 10, 30, 30);
     panel->resize(121, 60);  // the panel looks at its buttons again when it is laid out

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QMouseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPixmapCache>
@@ -104,6 +106,21 @@ bool CDeviceKeyButtonUI::event(QEvent* e) {
             case QEvent::FontChange:
             case QEvent::WindowActivate:
             case QEvent::WindowDeactivate:
+            case QEvent::Show:
+            case QEvent::Hide:
+                refresh();
+                break;
+            case QEvent::Move:
+                // The place it left shows the picture again.
+                if (parentWidget())
+                    parentWidget()->update(
+                        QRect(static_cast<QMoveEvent*>(e)->oldPos(), size()));
+                refresh();
+                break;
+            case QEvent::Resize:
+                if (parentWidget())
+                    parentWidget()->update(
+                        QRect(pos(), static_cast<QResizeEvent*>(e)->oldSize()));
                 refresh();
                 break;
             default:
