@@ -17,7 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <utility>
 
 #include "core/hid/hid_path.h"
 #include "core/platform/files.h"
@@ -206,12 +205,6 @@ HidrawBackend::HidrawBackend(HidrawOptions options) : options_(std::move(options
     if (!options_.open_node) options_.open_node = default_open;
 }
 
-HidrawBackend::HidrawBackend(HidrawBackend&& other) noexcept
-    : options_(std::move(other.options_)),
-      watch_fd_(std::exchange(other.watch_fd_, -1)),
-      watch_failed_(other.watch_failed_),
-      changes_(other.changes_) {}
-
 HidrawBackend::~HidrawBackend() {
     if (watch_fd_ >= 0) ::close(watch_fd_);
 }
@@ -231,36 +224,36 @@ uint64_t HidrawBackend::change_count() {
         return ++changes_;  // nothing was watched before: anything may have changed
     }
     if (watch_fd_ < 0) return ++changes_;
+    // A watch that ended (folder gone or remounted) or broke tells nothing more: from then
+    // on every call counts as a change.
+    const auto give_up = [this] {
+        ::close(watch_fd_);
+        watch_fd_ = -1;
+        watch_failed_ = true;
+    };
     // Any event at all counts: which entry changed does not matter, the scan looks again.
     alignas(inotify_event) char events[4096];
     bool changed = false;
     for (;;) {
         const ssize_t n = ::read(watch_fd_, events, sizeof events);
-        if (n > 0) {
-            changed = true;
-            // A watch that ended (folder gone or remounted) tells nothing more: look always.
-            for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
-                inotify_event event;
-                std::memcpy(&event, events + at, sizeof event);
-                if (event.mask & IN_IGNORED) watch_failed_ = true;
-                at += ssize_t(sizeof(inotify_event) + event.len);
-            }
-            if (watch_failed_) {
-                ::close(watch_fd_);
-                watch_fd_ = -1;
-                break;
-            }
-            continue;
-        }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            // The watch broke (e.g. the queue overflowed badly): fall back to looking always.
-            ::close(watch_fd_);
-            watch_fd_ = -1;
-            watch_failed_ = true;
-            changed = true;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        changed = true;
+        if (n <= 0) {
+            give_up();
+            break;
         }
-        break;
+        bool ended = false;
+        for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+            inotify_event event;
+            std::memcpy(&event, events + at, sizeof event);
+            ended |= (event.mask & IN_IGNORED) != 0;
+            at += ssize_t(sizeof(inotify_event) + event.len);
+        }
+        if (ended) {
+            give_up();
+            break;
+        }
     }
     if (changed) ++changes_;
     return changes_;

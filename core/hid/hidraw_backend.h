@@ -28,8 +28,6 @@ public:
     // Watches the device folder: nodes come and go there, and udev sets their rights there.
     uint64_t change_count() override;
     ~HidrawBackend() override;
-    HidrawBackend(HidrawBackend&& other) noexcept;
-    HidrawBackend& operator=(HidrawBackend&&) = delete;
 
 private:
     HidrawOptions options_;
