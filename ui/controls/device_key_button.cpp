@@ -139,15 +139,11 @@ void CDeviceKeyButtonUI::set_name_text_colour(const QString& colour) {
 }
 
 void CDeviceKeyButtonUI::SetLightOverlay(uint32_t colour, int level, bool shown) {
-    if (change_light_overlay(colour, level, shown)) refresh();
-}
-
-bool CDeviceKeyButtonUI::change_light_overlay(uint32_t colour, int level, bool shown) {
-    if (colour == light_colour_ && level == light_level_ && shown == light_shown_) return false;
+    if (colour == light_colour_ && level == light_level_ && shown == light_shown_) return;
     light_colour_ = colour;
     light_level_ = level;
     light_shown_ = shown;
-    return true;
+    refresh();
 }
 
 void CDeviceKeyButtonUI::SetKeysetImageHidden(bool hidden) {
