@@ -95,6 +95,23 @@ struct Program {
         auto* edit = page->findChild<QLineEdit*>(QStringLiteral("DPI_edit_0"));
         return edit && !edit->text().isEmpty();
     }
+    // Loads and starts the window (shown or not) and waits for the filled page; false, with
+    // the benchmark marked skipped, when that fails. `started`: when the start began.
+    bool start(benchmark::State& state, bool show,
+               std::chrono::steady_clock::time_point* started = nullptr) {
+        if (!wnd->load()) {
+            state.SkipWithError("main layout missing");
+            return false;
+        }
+        if (started) *started = std::chrono::steady_clock::now();
+        wnd->init();
+        if (show) wnd->show();
+        if (!wait_ready(5000)) {
+            state.SkipWithError("the mouse page did not fill");
+            return false;
+        }
+        return true;
+    }
     bool wait_ready(int limit_ms) const {
         QElapsedTimer t;
         t.start();
@@ -123,16 +140,8 @@ QTemporaryDir& scratch() {
 void BM_ArrivalToPage(benchmark::State& state) {
     for (auto _ : state) {
         Program program(scratch().filePath("tellune.conf"));
-        if (!program.wnd->load()) {
-            state.SkipWithError("main layout missing");
-            return;
-        }
-        const auto start = std::chrono::steady_clock::now();
-        program.wnd->init();
-        if (!program.wait_ready(5000)) {
-            state.SkipWithError("the mouse page did not fill");
-            return;
-        }
+        std::chrono::steady_clock::time_point start;
+        if (!program.start(state, false, &start)) return;
         state.SetIterationTime(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
@@ -148,16 +157,7 @@ BENCHMARK(BM_ArrivalToPage)->UseManualTime()->Unit(benchmark::kMillisecond)->Ite
 void BM_IdleCpuWithAnimatedPage(benchmark::State& state) {
     for (auto _ : state) {
         Program program(scratch().filePath("tellune.conf"));
-        if (!program.wnd->load()) {
-            state.SkipWithError("main layout missing");
-            return;
-        }
-        program.wnd->init();
-        if (state.range(1)) program.wnd->show();
-        if (!program.wait_ready(5000)) {
-            state.SkipWithError("the mouse page did not fill");
-            return;
-        }
+        if (!program.start(state, state.range(1) != 0)) return;
         if (state.range(2) == 0) {
             // A static light: the picture stops changing, which leaves the rest's share.
             auto* page = qobject_cast<CTarvexMouseDevice*>(program.wnd->current_page());
