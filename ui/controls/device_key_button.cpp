@@ -139,11 +139,15 @@ void CDeviceKeyButtonUI::set_name_text_colour(const QString& colour) {
 }
 
 void CDeviceKeyButtonUI::SetLightOverlay(uint32_t colour, int level, bool shown) {
-    if (colour == light_colour_ && level == light_level_ && shown == light_shown_) return;
+    if (change_light_overlay(colour, level, shown)) refresh();
+}
+
+bool CDeviceKeyButtonUI::change_light_overlay(uint32_t colour, int level, bool shown) {
+    if (colour == light_colour_ && level == light_level_ && shown == light_shown_) return false;
     light_colour_ = colour;
     light_level_ = level;
     light_shown_ = shown;
-    refresh();
+    return true;
 }
 
 void CDeviceKeyButtonUI::SetKeysetImageHidden(bool hidden) {

@@ -36,6 +36,9 @@ public:
 
     // `colour` is red | green << 8 | blue << 16; `level` 0..255 is the overlay's opacity.
     void SetLightOverlay(uint32_t colour, int level, bool shown);
+    // The same without asking for a repaint, for a caller that repaints a whole frame of
+    // LEDs at once. True when the overlay changed.
+    bool change_light_overlay(uint32_t colour, int level, bool shown);
 
     uint32_t LightColour() const { return light_colour_; }
     int LightLevel() const { return light_level_; }

@@ -174,11 +174,27 @@ void CTarvexUSBDevice::refresh_light_preview() {
                 device_bytes_[i * 3 + size_t(k)] = uint8_t(((c >> (8 * k)) & 0xFF) * level >> 8);
         }
     }
+    // LEDs the picture draws itself: one repaint of one rectangle for the whole frame.
+    QWidget* picture = nullptr;
+    QRect changed;
     for (size_t i = 0; i < frame.size() && i < lights_.size(); ++i) {
         CDeviceKeyButtonUI* button = lights_[i];
         if (!button || !button->isVisible()) continue;
-        button->SetLightOverlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true);
+        if (!button->change_light_overlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true))
+            continue;
+        QWidget* parent = button->parentWidget();
+        if (!button->drawn_by_panel() || !parent) {
+            button->update();
+            continue;
+        }
+        if (picture && parent != picture) {
+            picture->update(changed);
+            changed = QRect();
+        }
+        picture = parent;
+        changed |= button->geometry();
     }
+    if (picture) picture->update(changed);
 }
 
 void CTarvexUSBDevice::SetLedColour(int index, uint32_t colour) {
