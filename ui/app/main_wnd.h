@@ -77,6 +77,7 @@ public:
     // --- extension points ---
     void add_extension(std::unique_ptr<ShellExtension> extension);
     void set_input_hook(std::unique_ptr<InputHook> hook);
+    InputHook* input_hook() const { return input_hook_.get(); }
     bool input_hook_installed() const { return hook_installed_; }
     QWidget* current_page() const;
     int present_device_count() const;
