@@ -129,5 +129,35 @@ TEST(DeviceState, FilesOfAnotherLayoutOrDamagedAreNotTaken) {
     EXPECT_EQ(mouse->key_table(), factory);
 }
 
+// The demo devices, one file each, named after their nodes.
+TEST(DeviceState, DemoDevicesKeepTheirStatesInOneFolder) {
+    TempDir dir;
+    std::vector<uint8_t> mouse_table;
+    {
+        auto backend = make_demo_backend();
+        keep_states(*backend, dir.path().string());
+        auto mouse = backend->find("emu/mouse0");
+        ASSERT_NE(mouse, nullptr);
+        auto c = backend->open(interface_paths(*mouse)[3], {true, true, false});
+        ASSERT_NE(c, nullptr);
+        for (const auto& r :
+             {request(kCmdBegin, 0, {}), request(kCmdWriteBlock, 0, hex("30 e9 00", 0)),
+              request(kCmdEnd, 0, {})}) {
+            ASSERT_TRUE(c->write(r, 1000).ok());
+            std::vector<uint8_t> reply(64);
+            ASSERT_TRUE(c->read(reply, 1000).ok());
+            ASSERT_EQ(status_of(reply), kStatusOk);
+        }
+        mouse_table = mouse->key_table();
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.file("emu_mouse0.state")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("emu_keyboard0.state")));  // nothing written
+    auto again = make_demo_backend();
+    keep_states(*again, dir.path().string() + "/");
+    EXPECT_EQ(again->find("emu/mouse0")->key_table(), mouse_table);
+    EXPECT_EQ(again->find("emu/mouse0")->key_table()[0], 0x30);
+    EXPECT_EQ(again->find("emu/keyboard0")->key_table(), make_keyboard()->key_table());
+}
+
 }  // namespace
 }  // namespace tellune::emulator
