@@ -2,6 +2,7 @@
 
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
+#include "ui/editors/key_editor.h"
 #include "ui/editors/light_editor.h"
 #include "ui/profile/profile_bar.h"
 
@@ -14,6 +15,7 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
     // The bars and the editor find their pages through the pages' extension.
     install_profile_bar(wnd);
     install_light_editor(wnd, device_pages);
+    install_key_editor(wnd, device_pages);
     return device_pages;
 }
 
