@@ -424,7 +424,7 @@ bool ProfileList::reload(bool recover) {
         return false;
     }
     if (all_.empty()) return create_first_profile();
-    if (total_size() > size())
+    if (recover && total_size() > size())
         debug_printf("%s: %d profiles past the first %d are kept in the list but not shown",
                      path.c_str(), total_size() - size(), kShownLimit);
 

@@ -436,12 +436,18 @@ TEST_F(ProfileRecoveryTest, KilledProcessesLoseNothingAndLeaveNothingBehind) {
     std::mt19937 random(20);
     int temporaries = 0, markers = 0, orphans = 0;  // what the kills left for the start
     for (int round = 0; round < 100; ++round) {
+        // The child says when it starts changing things, so that the kill lands among the
+        // changes however slowly a process starts here (sanitizers).
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
         const pid_t pid = ::fork();
         if (pid == 0) {
+            ::close(ready[0]);
             ProfileList list;
             prepare(list);
             list.set_stamp_source(nullptr);
             if (!list.init()) ::_exit(1);
+            if (::write(ready[1], "r", 1) != 1) ::_exit(1);
             CMouseProfiledata data;
             data.set_default_profile_path(default_);
             // Each round starts with another change, so that kills land in every kind.
@@ -475,7 +481,11 @@ TEST_F(ProfileRecoveryTest, KilledProcessesLoseNothingAndLeaveNothingBehind) {
                 }
             }
         }
-        ::usleep(useconds_t(std::uniform_int_distribution<int>(200, 20000)(random)));
+        ::close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the child did not start";
+        ::close(ready[0]);
+        ::usleep(useconds_t(std::uniform_int_distribution<int>(0, 15000)(random)));
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);
