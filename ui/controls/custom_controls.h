@@ -3,7 +3,7 @@
 
 namespace tellune::ui {
 
-// "SelectPanel", "DeviceKeyButton".
+// "SelectPanel", "DeviceKeyButton", "CircleProgress".
 void register_custom_controls();
 void unregister_custom_controls();
 
