@@ -24,6 +24,10 @@ void register_custom_controls() {
                                  });
 }
 
+void ensure_custom_controls() {
+    if (!ControlFactory::has_creator(CCircleProgressUI::kClassName)) register_custom_controls();
+}
+
 void unregister_custom_controls() {
     ControlFactory::unregister_tag(CSelectPanelUI::kClassName);
     ControlFactory::unregister_tag(CDeviceKeyButtonUI::kClassName);

@@ -6,5 +6,8 @@ namespace tellune::ui {
 // "SelectPanel", "DeviceKeyButton", "CircleProgress".
 void register_custom_controls();
 void unregister_custom_controls();
+// Registers them unless they are registered already (windows that use them without any
+// device page).
+void ensure_custom_controls();
 
 }  // namespace tellune::ui

@@ -63,7 +63,7 @@ CSetWnd::CSetWnd(QWidget* owner, ControlFactory& factory, Options options)
     setObjectName("SetWnd");
     setAttribute(Qt::WA_DeleteOnClose);
     // The rings of the list are drawn controls; they exist even without device pages.
-    if (!ControlFactory::has_creator(CCircleProgressUI::kClassName)) register_custom_controls();
+    ensure_custom_controls();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     if (QWidget* root = factory_.load_layout("XML/setwnd.ui", this)) layout->addWidget(root);

@@ -7,6 +7,7 @@
 #include "ui/app/control_factory.h"
 #include "ui/app/text_table.h"
 #include "ui/controls/circle_progress.h"
+#include "ui/controls/custom_controls.h"
 
 namespace tellune::ui {
 namespace {
@@ -43,6 +44,7 @@ QString colour_css(unsigned argb) {
 CUpdateInfoListItemUI::CUpdateInfoListItemUI(ControlFactory& factory, QWidget* parent)
     : QWidget(parent) {
     setObjectName("update_list_line");
+    ensure_custom_controls();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     if (QWidget* root =
