@@ -103,7 +103,7 @@ const std::array<Rgb, 7> kFixedPattern = {{{255, 0, 0},
 const std::array<std::array<uint8_t, 2>, 7> kPadPairs = {
     {{1, 14}, {2, 13}, {3, 12}, {4, 11}, {5, 10}, {6, 9}, {7, 8}}};
 const std::array<std::array<uint8_t, 2>, 7> kHeadsetGroups = {
-    {{0, 12}, {1, 11}, {2, 10}, {3, 9}, {4, 8}, {5, 7}, {6, 255}}};
+    {{0, 7}, {1, 8}, {2, 9}, {3, 10}, {4, 11}, {5, 12}, {6, 255}}};
 
 }  // namespace light_tables
 

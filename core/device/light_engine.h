@@ -50,7 +50,8 @@ extern const std::array<std::array<uint8_t, 3>, 7> kLedGroups;  // 255 = no LED
 extern const std::array<Rgb, 7> kFixedPattern;
 // The mouse pad's seven mirrored pairs (LED 0 belongs to none).
 extern const std::array<std::array<uint8_t, 2>, 7> kPadPairs;
-// The headset's groups: the LEDs facing each other on the two sides; LED 6 stands alone.
+// The headset's groups: the LEDs at the same height on the two ear cups (0-6 and 7-12, each
+// from the bottom up); LED 6, the top of the longer side, stands alone.
 extern const std::array<std::array<uint8_t, 2>, 7> kHeadsetGroups;  // 255 = no LED
 }  // namespace light_tables
 

@@ -134,8 +134,9 @@ TEST(HeadsetEffects, GroupSpectrumPairsTheTwoSides) {
     uint32_t now = 0;
     run_to(e, now, 9);
     EXPECT_EQ(e.leds()[0], (LedColour{50, 60, 70, 214}));
-    EXPECT_EQ(e.leds()[12], (LedColour{50, 60, 70, 214}));
+    EXPECT_EQ(e.leds()[7], (LedColour{50, 60, 70, 214}));
     EXPECT_EQ(e.leds()[6].level, 0);
+    EXPECT_EQ(e.leds()[12].level, 0);
     // Fx 1 turns the pattern towards lower places, within its first 8.
     EXPECT_EQ(e.pattern()[7], 1);
 }
