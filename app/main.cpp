@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <string>
 
+#include "core/audio/audio_library.h"
 #include "core/hid/device_slots.h"
 #include "core/hid/hidraw_backend.h"
 #include "core/platform/platform.h"
+#include "core/profile/device_folders.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "ui/app/app_options.h"
@@ -52,6 +54,8 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
     } else {
         tellune::debug_line("devices: emulated (--emulate)");
     }
+    // The emulated headset's sound goes to the emulated chip.
+    tellune::ui::app_options().audio_library = std::string(tellune::audio::kEmulatedLibraryName);
     // One of each product, the mouse plugged first so that its page is the one shown. Like
     // real devices they keep what was written to them from one run to the next.
     auto demo = std::make_shared<tellune::emulator::EmulatedBackend>();
@@ -110,6 +114,9 @@ int main(int argc, char** argv) {
             tellune::debug_line("already running, but it does not answer");
             return 0;
     }
+
+    // Only now is no other instance writing our files: what a killed write left is stale.
+    tellune::remove_stale_data_temporaries();
 
     const QString data = QString::fromStdString(tellune::program_data_folder());
     PrivateFonts fonts;
