@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <mutex>
 
 #include "core/device/scan_codes.h"
 #include "ui/app/main_wnd.h"
@@ -80,19 +81,33 @@ void InputHookService::set_key_message(int mode, int message) {
 void InputHookService::install(CMainWnd& wnd) {
     remove();
     const auto it = messages_.find(mode_);
-    message_ = it == messages_.end() ? 0 : it->second;
-    wnd_ = &wnd;
+    {
+        std::lock_guard lock(target_mutex_);
+        message_ = it == messages_.end() ? 0 : it->second;
+        wnd_ = &wnd;
+    }
     for (const auto& source : sources_) source->start([this](const KeyStroke& s) { deliver(s); });
 }
 
 void InputHookService::remove() {
+    // The target goes first: a source thread still delivering until its stop() returns posts
+    // nothing more, and once remove() returns nothing reaches a window that may be gone.
+    {
+        std::lock_guard lock(target_mutex_);
+        wnd_ = nullptr;
+        message_ = 0;
+    }
     for (const auto& source : sources_) source->stop();
-    wnd_ = nullptr;
-    message_ = 0;
+}
+
+bool InputHookService::installed() const {
+    std::lock_guard lock(target_mutex_);
+    return wnd_ != nullptr;
 }
 
 void InputHookService::deliver(const KeyStroke& stroke) {
     // Posted, so a source on another thread may deliver too; the window handles it in turn.
+    std::lock_guard lock(target_mutex_);
     if (wnd_ && message_)
         wnd_->post_message(message_, stroke.down ? kHookKeyDown : kHookKeyUp, pack_stroke(stroke));
 }

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "ui/app/messages.h"
@@ -78,7 +79,7 @@ public:
 
     void install(CMainWnd& wnd) override;
     void remove() override;
-    bool installed() const { return wnd_ != nullptr; }
+    bool installed() const;
 
 private:
     void deliver(const KeyStroke& stroke);
@@ -86,6 +87,8 @@ private:
     std::vector<std::unique_ptr<InputSource>> sources_;
     std::map<int, int> messages_;
     int mode_ = kModeSingleKey;
+    // Read by sources on other threads.
+    mutable std::mutex target_mutex_;
     CMainWnd* wnd_ = nullptr;
     int message_ = 0;
 };
