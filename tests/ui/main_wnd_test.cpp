@@ -3,22 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
 #include "test_support/temp_dir.h"
+#include "test_support/wait.h"
 #include "ui/app/language.h"
 #include "ui/app/messages.h"
 #include "ui/app/text_table.h"
 #include "ui/app/window_scale.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -175,13 +177,81 @@ TEST_F(MainWndTest, LightControlToggleFlipsLabelAndPages) {
               2052);
 }
 
+TEST_F(MainWndTest, WithATrayClosingHidesTheWindowAndTheProgramGoesOn) {
+    init_and_show();
+    // Offscreen has no tray; here one comes up after the start, as a panel may.
+    ASSERT_FALSE(wnd_->has_tray());
+    wnd_->set_tray_probe([] { return true; });
+    wnd_->control<QAbstractButton>("closebtn")->click();
+    EXPECT_TRUE(wnd_->has_tray());
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_EQ(quits_, 0);
+    EXPECT_EQ(devices_->shutdowns, 0);
+    wnd_->show_yourself(0, 1);
+    EXPECT_TRUE(wnd_->isVisible());
+    // Closing by the window manager is the same.
+    EXPECT_FALSE(wnd_->close());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_EQ(quits_, 0);
+}
+
+TEST_F(MainWndTest, WithoutATrayTheCloseButtonEndsTheProgramAsExitDoes) {
+    init_and_show();
+    ASSERT_FALSE(wnd_->has_tray());
+    std::atomic<bool> worker_ended{false};
+    ASSERT_TRUE(wnd_->workers().start(0, [&](std::stop_token token) {
+        while (!sleep_unless_stopped(token, 10s)) {
+        }
+        worker_ended = true;
+    }));
+    wnd_->control<QAbstractButton>("closebtn")->click();
+    EXPECT_EQ(quits_, 1);
+    EXPECT_TRUE(worker_ended);
+    EXPECT_EQ(devices_->shutdowns, 1);
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_FALSE(wnd_->has_tray());
+}
+
+TEST_F(MainWndTest, WithoutATrayTheWindowManagersCloseEndsTheProgramAfterItsEvent) {
+    init_and_show();
+    EXPECT_FALSE(wnd_->close());  // ended after the event, not inside it
+    EXPECT_EQ(quits_, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(devices_->shutdowns, 1);
+    EXPECT_FALSE(wnd_->isVisible());
+}
+
+TEST_F(MainWndTest, OnlyTitleButtonsAndTrayEntriesThatDoSomethingShow) {
+    init_and_show();
+    std::vector<std::string> shown;
+    for (QAbstractButton* b : wnd_->control("title_bar")->findChildren<QAbstractButton*>())
+        if (b->isVisible()) shown.push_back(b->objectName().toStdString());
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{"closebtn", "maxbtn", "minbtn"}));
+    // Nothing left for the separator to set apart.
+    EXPECT_FALSE(wnd_->control("title_separator")->isVisible());
+    wnd_->showMaximized();
+    ASSERT_SOON(wnd_->isMaximized(), 2000);
+    EXPECT_TRUE(wnd_->control("restorebtn")->isVisible());
+    EXPECT_FALSE(wnd_->control("maxbtn")->isVisible());
+    wnd_->showNormal();
+
+    // The tray menu offers no settings window until there is one.
+    wnd_->handle_message(kMsgTray, 0, kTrayRightUp);
+    ASSERT_SOON(wnd_->tray_menu() != nullptr, 2000);
+    std::vector<std::string> entries;
+    for (QAction* a : wnd_->tray_menu()->actions())
+        if (!a->isSeparator()) entries.push_back(a->objectName().toStdString());
+    EXPECT_EQ(entries, (std::vector<std::string>{"about_menu", "exit"}));
+    wnd_->tray_menu()->close();
+}
+
 TEST_F(MainWndTest, TitleButtonsAndNoDevicePanel) {
     init_and_show();
-    // Offscreen has no tray: closing minimises so the window can still be found.
-    ASSERT_FALSE(wnd_->has_tray());
-    wnd_->control<QAbstractButton>("closebtn")->click();
+    wnd_->control<QAbstractButton>("minbtn")->click();
     EXPECT_TRUE(wnd_->isMinimized());
-    EXPECT_EQ(quits_, 0);
     wnd_->show_yourself(0, 1);
     EXPECT_FALSE(wnd_->isMinimized());
     wnd_->control<QAbstractButton>("nodevice_ok_btn")->click();
