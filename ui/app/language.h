@@ -85,6 +85,8 @@ public:
     int current_index() const { return current_; }
     FontTable& fonts() { return fonts_; }
     const QString& skin_folder() const { return skin_folder_; }
+    // The settings file that also keeps the program's other small choices.
+    const QString& settings_path() const { return settings_path_; }
 
     // Writes "LANGUAGE" = id; debug line "写成功！" on success.
     bool store_language_id(int id) const;
