@@ -2,12 +2,16 @@
 // The device area of the main window: the stack of device pages inside a scroll area. The
 // stack asks only for the room of the page it shows, and a page taller or wider than the
 // window scrolls, so neither a page nor a change of page ever sizes the window.
+//
+// While the page scrolls, the wheel over a slider, list box or number box that does not have
+// the focus scrolls the page: passing under the pointer must not change a setting.
 
 #include <QObject>
 #include <QPointer>
 
 class QScrollArea;
 class QStackedWidget;
+class QWidget;
 
 namespace tellune::ui {
 
@@ -21,8 +25,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Only the current page takes part in the stack's size.
+    // Only the current page takes part in the stack's size; its value controls get the
+    // wheel filter.
     void fit_to_current();
+    void watch_wheel(QWidget* page);
 
     QPointer<QStackedWidget> pages_;
     QPointer<QScrollArea> scroll_;
