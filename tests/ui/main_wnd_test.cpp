@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -246,6 +247,26 @@ TEST_F(MainWndTest, OnlyTitleButtonsAndTrayEntriesThatDoSomethingShow) {
         if (!a->isSeparator()) entries.push_back(a->objectName().toStdString());
     EXPECT_EQ(entries, (std::vector<std::string>{"about_menu", "exit"}));
     wnd_->tray_menu()->close();
+}
+
+TEST_F(MainWndTest, StatusNotesStayShortAndGoAway) {
+    init_and_show();
+    auto* status = wnd_->control<QLabel>("str_test");
+    ASSERT_NE(status, nullptr);
+    wnd_->show_status_text("New profile", 50);
+    EXPECT_EQ(status->text(), "New profile");
+    ASSERT_SOON(status->text().isEmpty(), 2000);
+
+    // A long name is shortened on the line and whole in the tool tip.
+    const QString long_note = "Imported as \"" + QString(400, QLatin1Char('x')) + "\".";
+    wnd_->show_status_text(long_note, 50);
+    EXPECT_LT(status->text().size(), long_note.size());
+    EXPECT_EQ(status->toolTip(), long_note);
+    EXPECT_LE(status->sizeHint().width(), wnd_->width() / 2 + 20);
+    // A message shown by its text id in the meantime outlives the note's timer.
+    set_text_id(status, "message_text_16");
+    QTest::qWait(150);
+    EXPECT_FALSE(status->text().isEmpty());
 }
 
 TEST_F(MainWndTest, TitleButtonsAndNoDevicePanel) {

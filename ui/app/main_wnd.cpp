@@ -20,6 +20,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/platform/platform.h"
 #include "ui/app/about_wnd.h"
@@ -517,11 +518,17 @@ void CMainWnd::show_status_text(const QString& text, int ms) {
     auto* label = control<QLabel>(QStringLiteral("str_test"));
     if (!label) return;
     set_text_id(label, {});
-    label->setText(text);
+    // A long name must not push the status line's other parts aside.
+    const QString shown =
+        label->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(120, width() / 2));
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
     if (ms > 0)
-        QTimer::singleShot(ms, label, [label, text] {
-            if (label->text() == text && label->property("textid").toString().isEmpty())
+        QTimer::singleShot(ms, label, [label, shown] {
+            if (label->text() == shown && label->property("textid").toString().isEmpty()) {
                 label->clear();
+                label->setToolTip({});
+            }
         });
 }
 

@@ -3,6 +3,7 @@
 // by side, set up before the QApplication exists.
 
 #include <QString>
+#include <ostream>
 #include <vector>
 
 class QScreen;
@@ -14,6 +15,11 @@ struct ScreenSpec {
     int ratio;          // device pixels per logical pixel
     QString name() const;
 };
+
+// How test names show it: "1280x720@2".
+inline void PrintTo(const ScreenSpec& spec, std::ostream* out) {
+    *out << spec.name().toStdString();
+}
 
 // Every size the window must fit: 1280 x 720 to 3840 x 2160, each at ratio 1 and 2.
 const std::vector<ScreenSpec>& screen_specs();
