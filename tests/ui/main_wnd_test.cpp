@@ -239,7 +239,7 @@ TEST_F(MainWndTest, OnlyTitleButtonsAndTrayEntriesThatDoSomethingShow) {
     EXPECT_FALSE(wnd_->control("maxbtn")->isVisible());
     wnd_->showNormal();
 
-    // The tray menu offers no settings window until there is one.
+    // Entries nothing answers are left out: this window has no settings window.
     wnd_->handle_message(kMsgTray, 0, kTrayRightUp);
     ASSERT_SOON(wnd_->tray_menu() != nullptr, 2000);
     std::vector<std::string> entries;

@@ -250,9 +250,24 @@ void ProfileBar::on_import() {
     const QString path = chooser_(&wnd_, false, dialog_folder());
     if (path.isEmpty()) return;
     remember_folder(path);
-    // Anything but a profile document is ignored without a word.
-    if (!is_importable_profile(read_json(path.toStdString()))) return;
-    if ((bar = current_bar())) note_new_entry(bar, bar->import_profile(path), kImportedNote);
+    // A file too large to be a profile is refused before it is read, and says why; anything
+    // else that is no profile document is ignored without a word.
+    JsonFileState state = JsonFileState::kRead;
+    const Json::Value doc = read_json(path.toStdString(), &state);
+    if (state == JsonFileState::kTooLarge) {
+        message(QString::fromLatin1(kTooLargeText), 0);
+        return;
+    }
+    if (!is_importable_profile(doc)) return;
+    if (!(bar = current_bar())) return;
+    const int index = bar->import_profile(path);
+    if (index >= 0) {
+        note_new_entry(bar, index, kImportedNote);
+        return;
+    }
+    // Stored in the styled layout it would outgrow what the next start reads.
+    if (std::int64_t(styled_json(doc).size()) > kMaxJsonFileSize)
+        message(QString::fromLatin1(kTooLargeText), 0);
 }
 
 void ProfileBar::on_export() {

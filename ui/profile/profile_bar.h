@@ -40,6 +40,8 @@ public:
     static constexpr char kExportedNote[] = "status_profile_exported";
     // The settings key of the folder the dialogs last used.
     static constexpr char kFolderKey[] = "ProfileFolder";
+    // Shown when a file chosen for import is larger than any profile can be.
+    static constexpr char kTooLargeText[] = "profile_import_too_large";
 
     // Adds the routes to `wnd`.
     explicit ProfileBar(CMainWnd& wnd);

@@ -24,6 +24,7 @@
 #include "emulator/products.h"
 #include "screen_environment.h"
 #include "test_support/wait.h"
+#include "ui/app/app_options.h"
 #include "ui/app/device_option.h"
 #include "ui/app/window_scale.h"
 #include "ui/device/tarvex_usb_device.h"
@@ -81,6 +82,8 @@ protected:
         ASSERT_EQ(screen_->availableGeometry().size(), QSize(GetParam().width, GetParam().height));
         ASSERT_EQ(screen_->devicePixelRatio(), GetParam().ratio);
 
+        // The headset's voice pages as with --emulate: over the emulated audio chip.
+        app_options().audio_library = TELLUNE_EMULATED_OSCONF;
         backend_->plug(emulator::make_mouse());
         backend_->plug(emulator::make_keyboard());
         backend_->plug(emulator::make_mouse_pad());
@@ -97,6 +100,11 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(wnd_.get()));
         settle();
         area_ = screen_->availableGeometry();
+    }
+
+    void TearDown() override {
+        test::ProgramTest::TearDown();
+        app_options().audio_library.clear();
     }
 
     CDeviceOptionUI* entry_of(CTarvexUSBDevice* page) const { return pages_->EntryOf(page); }
@@ -172,6 +180,7 @@ protected:
         return checked;
     }
 
+    ScopedEnv chip_state_{"TELLUNE_OSCONF_STATE", dir_.file("chip.state")};
     QScreen* screen_ = nullptr;
     QRect area_;
 };
