@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <string>
@@ -204,6 +205,11 @@ TEST_P(WindowGeometry, WindowFitsItsScreenAndEveryControlCanBeReached) {
         select(page);
         EXPECT_GT(check_controls(), 20);
         EXPECT_EQ(wnd_->geometry(), frame) << "the page changed the window";
+        // Taller pages scroll down; none is wider than the window, cut off at the side.
+        auto* scroll = wnd_->control<QScrollArea>(QStringLiteral("device_scroll"));
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible())
+            << "page " << page->width() << " wide, room for " << scroll->viewport()->width();
 
         // The profile menu opens over the page, on the screen, without moving anything.
         CDeviceProfileUI* bar = find_profile_bar(page);
