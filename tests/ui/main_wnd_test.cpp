@@ -117,6 +117,9 @@ protected:
         wnd_->init();
         wnd_->show_yourself(0, 1);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(wnd_.get()));
+        // The start's own showing comes a moment later; a window hidden before it would
+        // come back.
+        ASSERT_SOON(!wnd_->timer_active(kTimerShowMain), 5000);
     }
     QString text_of(const char* name) { return wnd_->control<QAbstractButton>(name)->text(); }
 
