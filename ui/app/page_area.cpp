@@ -93,11 +93,16 @@ void PageArea::watch_wheel(QWidget* page) {
     }
 }
 
+QStackedWidget* PageArea::pages() const {
+    return qobject_cast<QStackedWidget*>(pages_.data());
+}
+
 void PageArea::fit_to_current() {
-    if (!pages_) return;
-    QWidget* current = pages_->currentWidget();
-    for (int i = 0; i < pages_->count(); ++i) {
-        QWidget* page = pages_->widget(i);
+    QStackedWidget* stack = pages();
+    if (!stack) return;
+    QWidget* current = stack->currentWidget();
+    for (int i = 0; i < stack->count(); ++i) {
+        QWidget* page = stack->widget(i);
         QSizePolicy policy = page->sizePolicy();
         const auto mode = page == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
         if (policy.horizontalPolicy() == mode && policy.verticalPolicy() == mode) continue;
@@ -106,7 +111,7 @@ void PageArea::fit_to_current() {
         page->setSizePolicy(policy);
     }
     watch_wheel(current);
-    pages_->updateGeometry();
+    stack->updateGeometry();
 }
 
 }  // namespace tellune::ui

@@ -30,7 +30,12 @@ private:
     void fit_to_current();
     void watch_wheel(QWidget* page);
 
-    QPointer<QStackedWidget> pages_;
+    // The stack, or nullptr once it is being destroyed (its pages go first, and their
+    // events still arrive here).
+    QStackedWidget* pages() const;
+
+    // Held as a plain widget: while the stack is destroyed it is no stack any more.
+    QPointer<QWidget> pages_;
     QPointer<QScrollArea> scroll_;
 };
 
