@@ -155,17 +155,24 @@ LightSettings CBasicProfiledata::read_light_settings() {
 }
 
 void CBasicProfiledata::write_light_settings(const LightSettings& s) {
+    const LightSettings before = light_;
     light_ = s;
     Json::Value& info = json_slot(section_for_write(), "LightInfo");
-    json_slot(info, "SelectItem") = s.select_item();
-    json_slot(info, "Light") = s.light();
-    json_slot(info, "Speed") = s.speed();
-    json_slot(info, "MultiColor") = s.multi_color();
-    json_slot(info, "Red") = s.red();
-    json_slot(info, "Green") = s.green();
-    json_slot(info, "Blue") = s.blue();
-    json_slot(info, "Fx") = s.fx();
-    json_slot(info, "ZZCCLedMode") = s.led_mode();
+    if (!info.isObject()) info = Json::Value(Json::objectValue);
+    // Only the fields that changed are written: the others keep what the file holds, also
+    // where that is a form the readers only interpret (true for 1, a value above 255).
+    const auto put = [&info](const char* key, std::uint8_t was, std::uint8_t now) {
+        if (was != now || !info.isMember(key)) json_slot(info, key) = now;
+    };
+    put("SelectItem", before.select_item(), s.select_item());
+    put("Light", before.light(), s.light());
+    put("Speed", before.speed(), s.speed());
+    put("MultiColor", before.multi_color(), s.multi_color());
+    put("Red", before.red(), s.red());
+    put("Green", before.green(), s.green());
+    put("Blue", before.blue(), s.blue());
+    put("Fx", before.fx(), s.fx());
+    put("ZZCCLedMode", before.led_mode(), s.led_mode());
 }
 
 std::vector<LedZoneRecord> CBasicProfiledata::read_led_zones() {

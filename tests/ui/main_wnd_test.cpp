@@ -3,22 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
 #include "test_support/temp_dir.h"
+#include "test_support/wait.h"
 #include "ui/app/language.h"
 #include "ui/app/messages.h"
 #include "ui/app/text_table.h"
 #include "ui/app/window_scale.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -114,6 +117,9 @@ protected:
         wnd_->init();
         wnd_->show_yourself(0, 1);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(wnd_.get()));
+        // The start's own showing comes a moment later; a window hidden before it would
+        // come back.
+        ASSERT_SOON(!wnd_->timer_active(kTimerShowMain), 5000);
     }
     QString text_of(const char* name) { return wnd_->control<QAbstractButton>(name)->text(); }
 
@@ -175,13 +181,101 @@ TEST_F(MainWndTest, LightControlToggleFlipsLabelAndPages) {
               2052);
 }
 
+TEST_F(MainWndTest, WithATrayClosingHidesTheWindowAndTheProgramGoesOn) {
+    init_and_show();
+    // Offscreen has no tray; here one comes up after the start, as a panel may.
+    ASSERT_FALSE(wnd_->has_tray());
+    wnd_->set_tray_probe([] { return true; });
+    wnd_->control<QAbstractButton>("closebtn")->click();
+    EXPECT_TRUE(wnd_->has_tray());
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_EQ(quits_, 0);
+    EXPECT_EQ(devices_->shutdowns, 0);
+    wnd_->show_yourself(0, 1);
+    EXPECT_TRUE(wnd_->isVisible());
+    // Closing by the window manager is the same.
+    EXPECT_FALSE(wnd_->close());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_EQ(quits_, 0);
+}
+
+TEST_F(MainWndTest, WithoutATrayTheCloseButtonEndsTheProgramAsExitDoes) {
+    init_and_show();
+    ASSERT_FALSE(wnd_->has_tray());
+    std::atomic<bool> worker_ended{false};
+    ASSERT_TRUE(wnd_->workers().start(0, [&](std::stop_token token) {
+        while (!sleep_unless_stopped(token, 10s)) {
+        }
+        worker_ended = true;
+    }));
+    wnd_->control<QAbstractButton>("closebtn")->click();
+    EXPECT_EQ(quits_, 1);
+    EXPECT_TRUE(worker_ended);
+    EXPECT_EQ(devices_->shutdowns, 1);
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_FALSE(wnd_->has_tray());
+}
+
+TEST_F(MainWndTest, WithoutATrayTheWindowManagersCloseEndsTheProgramAfterItsEvent) {
+    init_and_show();
+    EXPECT_FALSE(wnd_->close());  // ended after the event, not inside it
+    EXPECT_EQ(quits_, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(quits_, 1);
+    EXPECT_EQ(devices_->shutdowns, 1);
+    EXPECT_FALSE(wnd_->isVisible());
+}
+
+TEST_F(MainWndTest, OnlyTitleButtonsAndTrayEntriesThatDoSomethingShow) {
+    init_and_show();
+    std::vector<std::string> shown;
+    for (QAbstractButton* b : wnd_->control("title_bar")->findChildren<QAbstractButton*>())
+        if (b->isVisible()) shown.push_back(b->objectName().toStdString());
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{"closebtn", "maxbtn", "minbtn"}));
+    // Nothing left for the separator to set apart.
+    EXPECT_FALSE(wnd_->control("title_separator")->isVisible());
+    wnd_->showMaximized();
+    ASSERT_SOON(wnd_->isMaximized(), 2000);
+    EXPECT_TRUE(wnd_->control("restorebtn")->isVisible());
+    EXPECT_FALSE(wnd_->control("maxbtn")->isVisible());
+    wnd_->showNormal();
+
+    // Entries nothing answers are left out: this window has no settings window.
+    wnd_->handle_message(kMsgTray, 0, kTrayRightUp);
+    ASSERT_SOON(wnd_->tray_menu() != nullptr, 2000);
+    std::vector<std::string> entries;
+    for (QAction* a : wnd_->tray_menu()->actions())
+        if (!a->isSeparator()) entries.push_back(a->objectName().toStdString());
+    EXPECT_EQ(entries, (std::vector<std::string>{"about_menu", "exit"}));
+    wnd_->tray_menu()->close();
+}
+
+TEST_F(MainWndTest, StatusNotesStayShortAndGoAway) {
+    init_and_show();
+    auto* status = wnd_->control<QLabel>("str_test");
+    ASSERT_NE(status, nullptr);
+    wnd_->show_status_text("New profile", 50);
+    EXPECT_EQ(status->text(), "New profile");
+    ASSERT_SOON(status->text().isEmpty(), 2000);
+
+    // A long name is shortened on the line and whole in the tool tip.
+    const QString long_note = "Imported as \"" + QString(400, QLatin1Char('x')) + "\".";
+    wnd_->show_status_text(long_note, 50);
+    EXPECT_LT(status->text().size(), long_note.size());
+    EXPECT_EQ(status->toolTip(), long_note);
+    EXPECT_LE(status->sizeHint().width(), wnd_->width() / 2 + 20);
+    // A message shown by its text id in the meantime outlives the note's timer.
+    set_text_id(status, "message_text_16");
+    QTest::qWait(150);
+    EXPECT_FALSE(status->text().isEmpty());
+}
+
 TEST_F(MainWndTest, TitleButtonsAndNoDevicePanel) {
     init_and_show();
-    // Offscreen has no tray: closing minimises so the window can still be found.
-    ASSERT_FALSE(wnd_->has_tray());
-    wnd_->control<QAbstractButton>("closebtn")->click();
+    wnd_->control<QAbstractButton>("minbtn")->click();
     EXPECT_TRUE(wnd_->isMinimized());
-    EXPECT_EQ(quits_, 0);
     wnd_->show_yourself(0, 1);
     EXPECT_FALSE(wnd_->isMinimized());
     wnd_->control<QAbstractButton>("nodevice_ok_btn")->click();

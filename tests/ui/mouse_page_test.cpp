@@ -217,6 +217,13 @@ TEST_F(MousePageTest, ReportRateSevenFromAProfileSelectsTheFirstOption) {
 
 TEST_F(MousePageTest, PointerScrollAndDoubleClickOnlyChangeTheProfile) {
     open();
+    // The lines per notch show beside their slider (position + 1).
+    auto* lines = control<QLabel>("scroll_lines_value");
+    ASSERT_NE(lines, nullptr);
+    EXPECT_EQ(lines->text(),
+              QString::number(control<QAbstractSlider>("scroll_speed_slider")->value() + 1));
+    page_->set_scroll(false, 9);
+    EXPECT_EQ(lines->text(), "10");
     const uint64_t before = mouse_->command_count(1) + writes() + mouse_->command_count(2);
     control<QAbstractSlider>("pointer_speed_slider")->setValue(3);
     page_->on_pointer_speed();
@@ -231,11 +238,13 @@ TEST_F(MousePageTest, PointerScrollAndDoubleClickOnlyChangeTheProfile) {
     EXPECT_EQ(json_int(sys["PointerPrecision"]), 1);
     EXPECT_EQ(json_int(sys["DoubleClickTime"]), 8);
     EXPECT_EQ(json_int(sys["ScorllPage"]), 1);
+    EXPECT_EQ(lines->text(), "-");  // a whole page has no line count
 
     // Moving the scroll slider ends page-wise scrolling.
     control<QAbstractSlider>("scroll_speed_slider")->setValue(5);
     page_->on_scroll_speed();
     EXPECT_FALSE(control<QAbstractButton>("scrolls_page_check")->isChecked());
+    EXPECT_EQ(lines->text(), "6");
     sys = stored()["SystemStages"];
     EXPECT_EQ(json_int(sys["ScorllPage"], -1), 0);
     EXPECT_EQ(json_int(sys["WheelScorlllinse"]), 5);

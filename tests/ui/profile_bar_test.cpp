@@ -7,13 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -96,13 +100,19 @@ protected:
         pages_ = pages.get();
         wnd_->add_extension(std::move(pages));
         bars_ = install_profile_bar(*wnd_);
-        bars_->set_message_function([this](QWidget*, const QString& id, int buttons) {
+        bars_->set_message_function([this](QWidget*, const QString& id, const QString& argument,
+                                           int buttons) {
             asked_.push_back(id.toStdString());
-            EXPECT_EQ(buttons, id == "message_text_22" ? 1 : 0);
+            arguments_.push_back(argument.toStdString());
+            // Questions have yes and no; notes only OK.
+            const bool question = id == "message_text_22" || id == ProfileBar::kDeleteQuestion ||
+                                  id == ProfileBar::kReplaceQuestion;
+            EXPECT_EQ(buttons, question ? 1 : 0) << id.toStdString();
             return answer_;
         });
-        bars_->set_path_chooser([this](QWidget*, bool save) {
+        bars_->set_path_chooser([this](QWidget*, bool save, const QString& folder) {
             ++dialogs_;
+            folders_.push_back(folder);
             return save ? export_path_ : import_path_;
         });
         ASSERT_TRUE(wnd_->load());
@@ -175,8 +185,10 @@ protected:
     ProfileBar* bars_ = nullptr;
     std::vector<std::unique_ptr<QWidget>> built_;
     std::vector<std::string> asked_;
+    std::vector<std::string> arguments_;
     int answer_ = 1;
     int dialogs_ = 0;
+    QStringList folders_;
     QString import_path_, export_path_;
 };
 
@@ -248,6 +260,15 @@ TEST_F(ProfileBarTest, AddRenameCopyAndDeleteByClicks) {
         combo->setCurrentIndex(2);
     }
     find_profile_bar(page)->select(2, false);
+    asked_.clear();
+    answer_ = 0;  // asked first, and "no" keeps it
+    click(page, "device_sub_btn");
+    EXPECT_EQ(asked_, std::vector<std::string>{ProfileBar::kDeleteQuestion});
+    EXPECT_EQ(arguments_.back(), "Game copy");
+    EXPECT_EQ(items(combo), (std::vector<std::string>{"Game", "profile2", "Game copy"}));
+    EXPECT_EQ(list_doc()["profilelist"].size(), 3u);
+    EXPECT_FALSE(wnd_->timer_active(kTimerApplyProfile));
+    answer_ = 1;
     click(page, "device_sub_btn");
     EXPECT_EQ(items(combo), (std::vector<std::string>{"Game", "profile2"}));
     EXPECT_EQ(combo->currentIndex(), 1);
@@ -258,7 +279,9 @@ TEST_F(ProfileBarTest, AddRenameCopyAndDeleteByClicks) {
     EXPECT_EQ(page->calls, kApplyOrder);
 
     click(page, "device_sub_btn");
-    click(page, "device_sub_btn");  // the last one stays
+    asked_.clear();
+    click(page, "device_sub_btn");  // the last one stays, without a question
+    EXPECT_TRUE(asked_.empty());
     EXPECT_EQ(items(combo), (std::vector<std::string>{"Game"}));
     EXPECT_EQ(list_doc()["profilelist"].size(), 1u);
 }
@@ -284,7 +307,7 @@ TEST_F(ProfileBarTest, ChoosingAProfileAppliesItAfterTheTimerInOrder) {
     EXPECT_EQ(control<QLineEdit>(page, "device_profile_name_edit")->text(), "profile2");
     auto* status = wnd_->control<QLabel>("str_test");
     ASSERT_NE(status, nullptr);
-    EXPECT_TRUE(status->text().isEmpty());
+    EXPECT_TRUE(status->property("textid").toString().isEmpty());
 
     // A macro area too small for the macros shows the error text.
     page->macro_result = 3;
@@ -367,6 +390,118 @@ TEST_F(ProfileBarTest, ImportAndExportThroughTheFileDialogs) {
     EXPECT_EQ(items(combo), (std::vector<std::string>{"profile1", "profile1(1)"}));
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(dialogs_, 4);
+}
+
+TEST_F(ProfileBarTest, ExportAddsTheExtensionAndAsksBeforeReplacingThatFile) {
+    RecordingDevice* page = show_page();
+    ASSERT_NE(page, nullptr);
+    auto* status = wnd_->control<QLabel>("str_test");
+    ASSERT_NE(status, nullptr);
+
+    // Typed without an extension: written as "out.json", which the import's filter lists.
+    export_path_ = QString::fromStdString(dir_.file("out"));
+    click(page, "device_export_btn");
+    EXPECT_FALSE(fs::exists(dir_.file("out")));
+    EXPECT_EQ(read_json(dir_.file("out.json"))["profilename"].asString(), "profile1");
+    EXPECT_TRUE(asked_.empty());
+    EXPECT_TRUE(status->text().contains("out.json")) << status->text().toStdString();
+
+    // The dialog asked about "out", not "out.json": replacing that one is asked here.
+    const std::string mine = R"({"profilename": "keep me"})";
+    ASSERT_TRUE(write_file_atomic(dir_.file("out.json"), mine));
+    answer_ = 0;
+    click(page, "device_export_btn");
+    EXPECT_EQ(asked_, std::vector<std::string>{ProfileBar::kReplaceQuestion});
+    EXPECT_EQ(arguments_.back(), "out.json");
+    EXPECT_EQ(read_whole_file(dir_.file("out.json")), mine);
+    answer_ = 1;
+    click(page, "device_export_btn");
+    EXPECT_EQ(read_json(dir_.file("out.json"))["profilename"].asString(), "profile1");
+
+    // A name with an extension of its own is the user's choice.
+    export_path_ = QString::fromStdString(dir_.file("desk.profile"));
+    click(page, "device_export_btn");
+    EXPECT_TRUE(fs::exists(dir_.file("desk.profile")));
+    EXPECT_FALSE(fs::exists(dir_.file("desk.profile.json")));
+}
+
+TEST_F(ProfileBarTest, DialogsOpenInHomeAndThenWhereTheLastFileWas) {
+    fs::create_directories(dir_.file("user"));
+    fs::create_directories(dir_.file("user/exports"));
+    ScopedEnv home("HOME", dir_.file("user"));
+    const QString home_dir = QString::fromStdString(dir_.file("user"));
+    const QString exports = QString::fromStdString(dir_.file("user/exports"));
+    RecordingDevice* page = show_page();
+    ASSERT_NE(page, nullptr);
+
+    click(page, "device_export_btn");  // cancelled: nothing remembered
+    export_path_ = exports + "/a.json";
+    click(page, "device_export_btn");
+    click(page, "device_import_btn");  // cancelled
+    ASSERT_EQ(folders_.size(), 3);
+    EXPECT_EQ(folders_[0], home_dir);
+    EXPECT_EQ(folders_[1], home_dir);
+    EXPECT_EQ(folders_[2], exports);
+
+    // Kept in the settings, so the next start opens there too; a folder since removed
+    // gives home again.
+    const QSettings settings(QString::fromStdString(dir_.file("tellune.conf")),
+                             QSettings::IniFormat);
+    EXPECT_EQ(settings.value(ProfileBar::kFolderKey).toString(), exports);
+    fs::remove_all(dir_.file("user/exports"));
+    EXPECT_EQ(bars_->dialog_folder(), home_dir);
+}
+
+TEST_F(ProfileBarTest, TheSaveDialogStartsInTheFolderAndAddsTheExtension) {
+    fs::create_directories(dir_.file("pick"));
+    const QString folder = QString::fromStdString(dir_.file("pick"));
+    QString seen_folder, seen_suffix;
+    // The dialog is modal: answer it from the event loop it runs.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        poll.stop();
+        seen_folder = dialog->directory().absolutePath();
+        seen_suffix = dialog->defaultSuffix();
+        dialog->selectFile(QStringLiteral("mine"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start(10);
+    const QString path = ProfileBar::choose_path(nullptr, true, folder);
+    EXPECT_EQ(seen_folder, folder);
+    EXPECT_EQ(seen_suffix, "json");
+    EXPECT_EQ(path, folder + "/mine.json");
+}
+
+TEST_F(ProfileBarTest, NewCopyAndImportShowTheNewEntryWithoutApplyingIt) {
+    RecordingDevice* page = show_page();
+    ASSERT_NE(page, nullptr);
+    auto* combo = control<QComboBox>(page, "device_profile_combo");
+    auto* status = wnd_->control<QLabel>("str_test");
+    ASSERT_TRUE(combo && status);
+
+    click(page, "profile_fun_spread_btn");
+    CDeviceProfileUI* bar = find_profile_bar(page);
+    ASSERT_TRUE(bar->menu_shown());
+    click(page, "device_add_btn");
+    EXPECT_FALSE(bar->menu_shown());  // an operation chosen closes the menu
+    EXPECT_TRUE(status->text().contains("profile2")) << status->text().toStdString();
+    click(page, "device_copy_btn");
+    EXPECT_TRUE(status->text().contains("profile1 copy")) << status->text().toStdString();
+    export_path_ = import_path_ = QString::fromStdString(dir_.file("p.json"));
+    click(page, "device_export_btn");
+    click(page, "device_import_btn");
+    EXPECT_TRUE(status->text().contains("profile1(1)")) << status->text().toStdString();
+    EXPECT_EQ(items(combo),
+              (std::vector<std::string>{"profile1", "profile2", "profile1 copy", "profile1(1)"}));
+
+    // The profile in use stays the one in use.
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(list_doc()["profileselect"].asInt(), 0);
+    EXPECT_FALSE(wnd_->timer_active(kTimerApplyProfile));
+    QTest::qWait(450);
+    EXPECT_TRUE(page->calls.empty());
 }
 
 TEST_F(ProfileBarTest, ImportOfAFileTooLargeForAProfileIsRefusedWithAMessage) {
@@ -457,15 +592,22 @@ TEST(ProfileBarTextsTest, EveryTextIdExistsInEachLanguage) {
     const QString xml = QString::fromUtf8(layout.readAll());
     QStringList ids = {"message_text_5", "message_text_16", "message_text_22", "message_text_25",
                        ProfileBar::kTooLargeText};
+    // The texts that name a profile or a file fill in "%1".
+    const QStringList named = {ProfileBar::kDeleteQuestion, ProfileBar::kReplaceQuestion,
+                               ProfileBar::kAddedNote,      ProfileBar::kCopiedNote,
+                               ProfileBar::kImportedNote,   ProfileBar::kExportedNote};
+    ids << named;
     const QRegularExpression property(
         R"re(<property name="(?:textid|tooltipid|placeholderid)" stdset="0">\s*<string>([^<]+)</string>)re");
     for (auto it = property.globalMatch(xml); it.hasNext();) ids << it.next().captured(1);
-    EXPECT_EQ(ids.size(), 5 + 18);
+    EXPECT_EQ(ids.size(), 5 + 6 + 18);
     for (const char* file : {"lang/en.json", "lang/zh_CN.json"}) {
         TextTable table;
         ASSERT_TRUE(table.load_file(test::shipped_skin() + file)) << file;
         for (const QString& id : ids)
             EXPECT_TRUE(table.contains(id)) << file << " " << id.toStdString();
+        for (const QString& id : named)
+            EXPECT_TRUE(table.text(id).contains("%1")) << file << " " << id.toStdString();
     }
 }
 

@@ -87,7 +87,8 @@ public:
     FontTable& fonts() { return fonts_; }
     const QString& skin_folder() const { return skin_folder_; }
     const QString& config_path() const { return config_path_; }
-    // The per-user settings file ("LANGUAGE", and the update service's "UPDATE_URL").
+    // The per-user settings file ("LANGUAGE", the update service's "UPDATE_URL",
+    // the profile dialogs' last folder).
     const QString& settings_path() const { return settings_path_; }
 
     // Writes "LANGUAGE" = id; debug line "写成功！" on success.

@@ -10,12 +10,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/platform/platform.h"
 #include "ui/app/about_wnd.h"
@@ -24,6 +28,7 @@
 #include "ui/app/device_pages.h"
 #include "ui/app/language.h"
 #include "ui/app/messages.h"
+#include "ui/app/page_area.h"
 #include "ui/app/power_events.h"
 #include "ui/app/text_table.h"
 #include "ui/app/title_bar.h"
@@ -34,6 +39,9 @@ namespace {
 
 const char* const kTitleButtons[] = {"closebtn",    "maxbtn",   "restorebtn",   "minbtn", "skinbtn",
                                      "gamemodebtn", "cloudbtn", "smarteyesbtn", "setbtn"};
+// The program's own title buttons, set apart from the window buttons by "title_separator".
+const char* const kProgramTitleButtons[] = {"skinbtn", "gamemodebtn", "cloudbtn", "smarteyesbtn",
+                                            "setbtn"};
 
 QString title() {
     return QString::fromUtf8(kApplicationTitle.data(), int(kApplicationTitle.size()));
@@ -53,6 +61,7 @@ CMainWnd::CMainWnd(LanguageManager& language, QWidget* parent)
       factory_(language.skin_folder()),
       pump_(this),
       quit_([] { QCoreApplication::quit(); }),
+      tray_available_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }),
       caller_([this](std::function<void()> task) {
           QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
       }) {
@@ -87,6 +96,8 @@ bool CMainWnd::load() {
     if (QWidget* bar = control("title_bar")) new TitleBarMover(bar, this, true);
     for (const char* name : kTitleButtons)
         if (!control<QAbstractButton>(name)) debug_printf("title-bar control missing: %s", name);
+    if (auto* pages = control<QStackedWidget>("device_switch"))
+        if (auto* scroll = control<QScrollArea>("device_scroll")) new PageArea(pages, scroll);
     const QIcon icon(language_.skin_folder() + "images/tellune.svg");
     setWindowIcon(icon);
     build_tray();
@@ -152,6 +163,8 @@ void CMainWnd::on_window_init() {
     broadcast_light_claim(1, 1);
     apply_language(language_.index_from_registry());
     for (const auto& e : extensions_) e->window_init(*this);
+    // Extensions show the title buttons they answer.
+    update_title_buttons();
     if (QScreen* s = screen()) {
         screen_width_ = s->geometry().width();
         screen_height_ = s->geometry().height();
@@ -240,9 +253,15 @@ void CMainWnd::closeEvent(QCloseEvent* e) {
         e->accept();
         return;
     }
-    // Closing by the window manager behaves like the close button: the program stays.
+    // Closing by the window manager behaves like the close button: the program stays in
+    // the tray, or ends when there is none (after this event, not inside it).
     e->ignore();
-    close_to_tray();
+    if (!tray_) build_tray();
+    if (tray_)
+        close_to_tray();
+    else
+        QMetaObject::invokeMethod(
+            this, [this] { exit_program(); }, Qt::QueuedConnection);
 }
 
 void CMainWnd::changeEvent(QEvent* e) {
@@ -314,20 +333,50 @@ void CMainWnd::update_no_device_panel() {
     if (QWidget* panel = control("No_device_Link")) panel->setVisible(present_device_count() == 0);
 }
 
+QRect CMainWnd::available_area() const {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect();
+}
+
 void CMainWnd::show_main_window() {
     const bool was_visible = isVisible() && !isMinimized();
     if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     const QRect full = s ? s->geometry() : QRect(0, 0, kMainWidth, kMainHeight);
-    screen_dpi_ =
+    const QRect area = s ? s->availableGeometry() : full;
+    const int preferred =
         checked_scale(scale_for_monitor(full.width(), full.height()), "MAIN_WND DPI SET ERROR");
+    // Never larger than the screen leaves free: a smaller screen gets a smaller scale.
+    screen_dpi_ = fitting_scale(preferred, {kMainWidth, kMainHeight}, area.size());
     language_.fonts().set_scale(screen_dpi_);
     language_.fonts().apply();
     scale_fixed_sizes(root_, screen_dpi_);
-    resize(scaled(kMainWidth, screen_dpi_), scaled(kMainHeight, screen_dpi_));
-    const QRect area = s ? s->availableGeometry() : full;
-    move(area.center() - QPoint(width() / 2, height() / 2));
+    fit_minimum_size(area.size());
+    const QSize size = QSize(scaled(kMainWidth, screen_dpi_), scaled(kMainHeight, screen_dpi_))
+                           .expandedTo(minimumSize());
+    QRect frame(QPoint(), size);
+    frame.moveCenter(area.center());
+    setGeometry(fit_into(frame, area));
     if (was_visible) show();
+}
+
+void CMainWnd::fit_minimum_size(QSize available) {
+    if (!layout()) return;
+    // What the title bar, the device list and the status line need at this scale (pages
+    // scroll), but never more than the screen has, or the window could not be placed on it.
+    setMinimumSize(0, 0);
+    layout()->invalidate();
+    layout()->activate();
+    QSize needed = layout()->totalMinimumSize();
+    if (available.isValid()) needed = needed.boundedTo(available);
+    setMinimumSize(needed.expandedTo(QSize(1, 1)));
+}
+
+void CMainWnd::keep_on_screen() {
+    const QRect area = available_area();
+    if (!area.isValid() || isMaximized() || isFullScreen()) return;
+    const QRect inside = fit_into(geometry(), area);
+    if (inside != geometry()) setGeometry(inside);
 }
 
 void CMainWnd::show_yourself(qintptr wparam, qintptr lparam) {
@@ -335,6 +384,7 @@ void CMainWnd::show_yourself(qintptr wparam, qintptr lparam) {
                  static_cast<long long>(lparam));
     update_no_device_panel();
     showNormal();
+    keep_on_screen();
     raise();
     activateWindow();
 }
@@ -349,17 +399,21 @@ void CMainWnd::tray_left_click() {
     }
     show_main_window();
     showNormal();
+    keep_on_screen();
     raise();
     activateWindow();
 }
 
 void CMainWnd::close_to_tray() {
+    // A tray may have come up since the start.
+    if (!tray_) build_tray();
+    if (!tray_) {
+        // Without a tray a hidden window could never come back: closing ends the program.
+        exit_program();
+        return;
+    }
     close_child_windows();
-    // Without a tray there would be no way back to a hidden window.
-    if (tray_)
-        hide();
-    else
-        showMinimized();
+    hide();
 }
 
 void CMainWnd::close_child_windows() {
@@ -433,7 +487,7 @@ void CMainWnd::power_event(bool suspending) {
 }
 
 void CMainWnd::build_tray() {
-    if (tray_ || !QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (tray_ || quitting_ || !tray_available_ || !tray_available_()) return;
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(title());
     connect(tray_, &QSystemTrayIcon::activated, this,
@@ -459,7 +513,8 @@ void CMainWnd::popup_tray_menu() {
                 continue;
             }
             const QString name = item.value("name").toString();
-            if (name.isEmpty()) continue;
+            // An entry nothing answers (its window is not part of this program) is left out.
+            if (name.isEmpty() || !routes("menu").match(name)) continue;
             QAction* action = menu->addAction(texts().text(item.value("textid").toString()));
             action->setObjectName(name);
             connect(action, &QAction::triggered, this,
@@ -474,6 +529,29 @@ void CMainWnd::update_title_buttons() {
     const bool maximised = isMaximized();
     if (QWidget* max = control("maxbtn")) max->setVisible(!maximised);
     if (QWidget* restore = control("restorebtn")) restore->setVisible(maximised);
+    // The separator only separates when some program button is there.
+    bool program_buttons = false;
+    for (const char* name : kProgramTitleButtons)
+        if (QWidget* b = control(name)) program_buttons = program_buttons || !b->isHidden();
+    if (QWidget* separator = control("title_separator")) separator->setVisible(program_buttons);
+}
+
+void CMainWnd::show_status_text(const QString& text, int ms) {
+    auto* label = control<QLabel>(QStringLiteral("str_test"));
+    if (!label) return;
+    set_text_id(label, {});
+    // A long name must not push the status line's other parts aside.
+    const QString shown =
+        label->fontMetrics().elidedText(text, Qt::ElideMiddle, std::max(120, width() / 2));
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
+    if (ms > 0)
+        QTimer::singleShot(ms, label, [label, shown] {
+            if (label->text() == shown && label->property("textid").toString().isEmpty()) {
+                label->clear();
+                label->setToolTip({});
+            }
+        });
 }
 
 void CMainWnd::shutdown() {

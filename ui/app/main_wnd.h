@@ -99,6 +99,8 @@ public:
     void show_main_window();
     void show_yourself(qintptr wparam, qintptr lparam);
     void tray_left_click();
+    // The close button: hides the window into the tray; without a tray it ends the program
+    // as "exit" does.
     void close_to_tray();
     void close_child_windows();
     void open_about();
@@ -107,6 +109,12 @@ public:
     // Sets who drives the device lights; `broadcast` tells other programs.
     void set_light_control(bool on, bool broadcast);
     void update_no_device_panel();
+    // Moves (and shrinks) the window into its screen's free area.
+    void keep_on_screen();
+    // The free area of the window's screen (the primary screen before it has one).
+    QRect available_area() const;
+    // A short note on the status line ("str_test"), cleared after `ms` unless replaced.
+    void show_status_text(const QString& text, int ms = 6000);
     // Session bus (other programs) and system bus (logind's suspend and resume); load()
     // attaches the real ones when they exist, tests attach private ones.
     void attach_buses(const QDBusConnection& session, const QDBusConnection& system);
@@ -127,6 +135,8 @@ public:
     void exit_program();
     // What ends the program (default: quit the application's event loop).
     void set_quit_handler(std::function<void()> handler) { quit_ = std::move(handler); }
+    // Whether the desktop offers a tray (default: asks Qt). Tests stand in for one.
+    void set_tray_probe(std::function<bool()> probe) { tray_available_ = std::move(probe); }
 
 protected:
     bool event(QEvent* e) override;
@@ -140,6 +150,7 @@ private:
     void on_timer(int id);
     void popup_tray_menu();
     void build_tray();
+    void fit_minimum_size(QSize available);
     void update_title_buttons();
     void set_input_hook_state(bool on);
     void broadcast_light_claim(int wparam, int lparam);
@@ -160,6 +171,7 @@ private:
     QPointer<QMenu> tray_menu_;
     QPointer<CAboutWnd> about_;
     std::function<void()> quit_;
+    std::function<bool()> tray_available_;
     bool light_control_ = true;
     int screen_dpi_ = 96;
     int screen_width_ = 0;

@@ -61,6 +61,9 @@ void NotificationPump::attach_one(QWidget* w) {
                 [this, list] { send("itemactivate", list); });
     }
     if (is_edit(w)) w->installEventFilter(this);
+    if (auto* line = qobject_cast<QLineEdit*>(w))
+        connect(line, &QLineEdit::returnPressed, this,
+                [this, line] { send("returnpressed", line); });
 
     const QMetaObject* meta = w->metaObject();
     if (meta->indexOfSignal("controlNotify(QString)") >= 0)

@@ -8,6 +8,7 @@
 //   itemselect        combo or list selection changed
 //   itemactivate      list item activated
 //   setfocus/killfocus  edit gained / lost focus
+//   returnpressed     Enter in a one-line edit
 //   colorchanged      a control's colorChanged(QColor) signal
 // A custom control can send any other type through a signal controlNotify(QString).
 

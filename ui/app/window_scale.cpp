@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QWidget>
+#include <iterator>
 
 #include "core/platform/platform.h"
 
@@ -30,6 +31,27 @@ int checked_scale(int dpi, const char* error_line) {
     if (is_valid_scale(dpi)) return dpi;
     debug_line(error_line);
     return 96;
+}
+
+int fitting_scale(int preferred, QSize base, QSize available) {
+    static constexpr int kDescending[] = {192, 168, 144, 120, 96, 72, 48};
+    for (int dpi : kDescending) {
+        if (dpi > preferred) continue;
+        if (scaled(base.width(), dpi) <= available.width() &&
+            scaled(base.height(), dpi) <= available.height())
+            return dpi;
+    }
+    return kDescending[std::size(kDescending) - 1];
+}
+
+QRect fit_into(QRect rect, const QRect& area) {
+    if (!area.isValid()) return rect;
+    rect.setSize(rect.size().boundedTo(area.size()));
+    if (rect.right() > area.right()) rect.moveRight(area.right());
+    if (rect.bottom() > area.bottom()) rect.moveBottom(area.bottom());
+    if (rect.left() < area.left()) rect.moveLeft(area.left());
+    if (rect.top() < area.top()) rect.moveTop(area.top());
+    return rect;
 }
 
 namespace {

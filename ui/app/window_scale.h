@@ -1,6 +1,9 @@
 #pragma once
 // Interface scale rules shared by the windows.
 
+#include <QRect>
+#include <QSize>
+
 class QWidget;
 
 namespace tellune::ui {
@@ -17,6 +20,13 @@ bool is_valid_scale(int dpi);
 
 // `dpi` when valid; else 96, with `error_line` written as a debug line.
 int checked_scale(int dpi, const char* error_line);
+
+// The largest valid scale, not above `preferred`, at which `base` (its size at 96 dots per
+// inch) fits into `available`; 48, the smallest, when none does.
+int fitting_scale(int preferred, QSize base, QSize available);
+
+// `rect` moved, and shrunk where it is larger, so that it lies inside `area`.
+QRect fit_into(QRect rect, const QRect& area);
 
 // `length` at 96 dots per inch, scaled to `dpi`.
 inline int scaled(int length, int dpi) {

@@ -101,7 +101,10 @@ public:
     int pointer_speed();
     void set_pointer_precision(bool on);
     bool pointer_precision();
+    // Also shows the lines per notch beside the slider ("scroll_lines_value").
     void set_scroll(bool whole_page, int lines_position);
+    // The value beside the lines slider: position + 1 lines, or none for a whole page.
+    void show_scroll_lines();
     bool scroll_page();
     int scroll_speed();
     // Returns the double-click time in milliseconds for `position`.

@@ -181,6 +181,14 @@ bool CTarvexMouseDevice::pointer_precision() {
 void CTarvexMouseDevice::set_scroll(bool whole_page, int lines_position) {
     set_checked_quietly(named<QAbstractButton>("scrolls_page_check"), whole_page);
     set_value_quietly(named<QAbstractSlider>("scroll_speed_slider"), lines_position);
+    show_scroll_lines();
+}
+
+void CTarvexMouseDevice::show_scroll_lines() {
+    auto* label = named<QLabel>("scroll_lines_value");
+    if (!label) return;
+    // Scrolling a whole page has no line count.
+    label->setText(scroll_page() ? QStringLiteral("-") : QString::number(scroll_speed() + 1));
 }
 
 bool CTarvexMouseDevice::scroll_page() {
@@ -493,6 +501,7 @@ void CTarvexMouseDevice::on_scroll_page() {
     MouseSystemWords& w = protocol_->settings().system;
     w.word[1] = (w.word[1] & 0xFFFF) | (scroll_page() ? 1u : 0u) << 16;
     w.word[2] = (w.word[2] & 0xFFFF0000u) | uint32_t(scroll_speed());
+    show_scroll_lines();
     store_system_words();
     save_and_write(false);
 }
@@ -502,6 +511,7 @@ void CTarvexMouseDevice::on_scroll_speed() {
     MouseSystemWords& w = protocol_->settings().system;
     w.word[1] &= 0xFFFF;
     w.word[2] = (w.word[2] & 0xFFFF0000u) | uint32_t(scroll_speed());
+    show_scroll_lines();
     store_system_words();
     save_and_write(false);
 }
@@ -537,11 +547,17 @@ void register_mouse_page_routes(CMainWnd& wnd) {
         on_page([](CTarvexMouseDevice& p, const Notification&, int) { p.on_double_click(); }));
 
     // While a DPI slider is dragged only its value is shown; the release stores it.
-    wnd.routes("movevaluechanged")
-        .add("DPI_slider_", Match::Prefix,
-             on_page([](CTarvexMouseDevice& p, const Notification&, int n) {
-                 p.show_dpi_value(n, p.dpi_slider(n));
-             }));
+    RouteTable& moving = wnd.routes("movevaluechanged");
+    moving.add("DPI_slider_", Match::Prefix,
+               on_page([](CTarvexMouseDevice& p, const Notification&, int n) {
+                   p.show_dpi_value(n, p.dpi_slider(n));
+               }));
+    moving.add("scroll_speed_slider", Match::NoCase,
+               on_page([](CTarvexMouseDevice& p, const Notification&, int) {
+                   // The count follows the drag (a whole page gives way to lines on release).
+                   if (auto* label = p.findChild<QLabel*>(QStringLiteral("scroll_lines_value")))
+                       label->setText(QString::number(p.scroll_speed() + 1));
+               }));
 
     wnd.routes("killfocus")
         .add("DPI_edit_", Match::Prefix,

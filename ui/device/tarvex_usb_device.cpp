@@ -255,6 +255,10 @@ void CTarvexUSBDevice::reload_profile() {
     set_profile_paths();
     profile_->load_profile(profile_->profile_path());
     profile_->load_light_list(profile_->light_list_path());
+    // The lighting panel shows and edits these; unread they are all zero, and the first
+    // edit would store those zeros over the user's values.
+    const LightSettings light = profile_->read_light_settings();
+    light_words_ = {light.word[0], light.word[1], light.word[2]};
 }
 void CTarvexUSBDevice::refresh_page() {
     refresh_light_control(

@@ -72,9 +72,13 @@ void CLightControlUI::bind() {
     // Only the keyboard has these rows; its table shows them when its mode needs them.
     for (const char* name : {kSameMode, "lightcustom_layout", "light_combo_ZZCCmodeSelectLayout"})
         if (auto* w = child<QWidget>(name)) w->setVisible(false);
-    if (auto* palette = child<CColourPaletteUI>(kPalette))
-        if (auto* button = child<QWidget>(kColourButton))
+    if (auto* button = child<QWidget>(kColourButton)) {
+        // A sample of the colour, not something to press.
+        button->setAttribute(Qt::WA_TransparentForMouseEvents);
+        button->setFocusPolicy(Qt::NoFocus);
+        if (auto* palette = child<CColourPaletteUI>(kPalette))
             button->setStyleSheet(rgb_style(palette->colour()));
+    }
 }
 
 void CLightControlUI::showEvent(QShowEvent* event) {

@@ -197,10 +197,16 @@ void LightEditor::register_routes() {
     });
     click.add("deng_same_mode", Match::NoCase, [this](const Notification&, int) { same_mode(); });
 
-    RouteTable& edit = wnd_.routes("killfocus");
-    edit.add("deng_edit_R", Match::NoCase, [this](const Notification&, int) { on_colour_edit(0); });
-    edit.add("deng_edit_G", Match::NoCase, [this](const Notification&, int) { on_colour_edit(1); });
-    edit.add("deng_edit_B", Match::NoCase, [this](const Notification&, int) { on_colour_edit(2); });
+    // Leaving a colour edit applies its value, and so does Enter in it.
+    for (const char* type : {"killfocus", "returnpressed"}) {
+        RouteTable& edit = wnd_.routes(QString::fromLatin1(type));
+        edit.add("deng_edit_R", Match::NoCase,
+                 [this](const Notification&, int) { on_colour_edit(0); });
+        edit.add("deng_edit_G", Match::NoCase,
+                 [this](const Notification&, int) { on_colour_edit(1); });
+        edit.add("deng_edit_B", Match::NoCase,
+                 [this](const Notification&, int) { on_colour_edit(2); });
+    }
 
     RouteTable& check = wnd_.routes("selectchanged");
     check.add("deng_7color_check", Match::NoCase, [this](const Notification& n, int) {

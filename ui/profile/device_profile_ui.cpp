@@ -3,10 +3,12 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <vector>
 
 #include "core/profile/device_folders.h"
+#include "ui/app/window_scale.h"
 #include "ui/device/tarvex_usb_device.h"
 
 namespace tellune::ui {
@@ -53,7 +55,15 @@ QLineEdit* CDeviceProfileUI::name_edit() {
 }
 
 QWidget* CDeviceProfileUI::menu() {
-    if (!menu_) menu_ = findChild<QWidget*>(QStringLiteral("profile_menu_layout"));
+    if (menu_) return menu_;
+    menu_ = findChild<QWidget*>(QStringLiteral("profile_menu_layout"));
+    if (menu_ && !menu_->isWindow()) {
+        // A pop-up under the bar: opened, it takes no room in the bar, so it never widens
+        // the page or the window.
+        menu_->setParent(this, Qt::Popup);
+        menu_->setAttribute(Qt::WA_StyledBackground);
+        menu_->hide();
+    }
     return menu_;
 }
 
@@ -74,6 +84,7 @@ QAbstractButton* CDeviceProfileUI::tab(int n) {
 }
 
 bool CDeviceProfileUI::init() {
+    menu();  // made a pop-up before the bar is first laid out
     const bool ok = list_.init();
     fill_combo();
     if (list_.initialised()) select(list_.current_index(), false);
@@ -155,13 +166,29 @@ void CDeviceProfileUI::set_name(const QString& name) {
 }
 
 void CDeviceProfileUI::show_menu(bool show) {
-    if (QWidget* m = menu()) m->setVisible(show);
+    QWidget* m = menu();
+    if (!m) return;
+    if (!show) {
+        m->hide();
+        return;
+    }
+    // Below the button that opens it, or above it where the screen ends.
+    const QWidget* anchor = findChild<QWidget*>(QStringLiteral("profile_fun_spread_btn"));
+    if (!anchor) anchor = this;
+    m->adjustSize();
+    QRect rect(anchor->mapToGlobal(QPoint(0, anchor->height())), m->sizeHint());
+    if (const QScreen* screen = anchor->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (rect.bottom() > area.bottom())
+            rect.moveBottom(anchor->mapToGlobal(QPoint(0, 0)).y() - 1);
+        rect = fit_into(rect, area);
+    }
+    m->setGeometry(rect);
+    m->show();
 }
 
 bool CDeviceProfileUI::menu_shown() const {
-    const QWidget* m =
-        menu_ ? menu_.data() : findChild<QWidget*>(QStringLiteral("profile_menu_layout"));
-    return m && !m->isHidden();
+    return menu_ && !menu_->isHidden();
 }
 
 void CDeviceProfileUI::select_tab(int n) {
