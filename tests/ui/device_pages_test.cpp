@@ -15,6 +15,7 @@
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "test_support/temp_dir.h"
+#include "test_support/wait.h"
 #include "ui/app/device_option.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
@@ -23,7 +24,6 @@
 #include "ui/controls/custom_controls.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -289,7 +289,7 @@ TEST_F(DevicePagesTest, ArrivalConnectsAndShowsTheFirstDevice) {
     backend_->plug(mouse);
     start();
     CTarvexUSBDevice* page = page_of_kind(2);
-    ASSERT_SOON(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->Config().IsOpen(), 10000);
     CDeviceOptionUI* entry = entry_of_kind(2);
     EXPECT_TRUE(entry->IsPresent());
     EXPECT_TRUE(entry->IsSelected());
@@ -300,11 +300,11 @@ TEST_F(DevicePagesTest, ArrivalConnectsAndShowsTheFirstDevice) {
     EXPECT_FALSE(page->Config().IsWireless());
     EXPECT_FALSE(page->ConnectedSlot().path.empty());
     // The secondary interface of the same mouse reaches the same page.
-    ASSERT_SOON(page->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(page->Secondary().IsOpen(), 10000);
     EXPECT_TRUE(debug.contains("添加一个鼠标设备"));
     // After the first pass the window comes up; 500 ms after arrival the periodic work starts.
-    ASSERT_SOON(wnd_->isVisible(), 3000);
-    ASSERT_SOON(entry->IsTimerActive(kTimerLightPreview), 3000);
+    ASSERT_SOON(wnd_->isVisible(), 10000);
+    ASSERT_SOON(entry->IsTimerActive(kTimerLightPreview), 10000);
     // One present device: no synchronised lighting.
     EXPECT_FALSE(entry->IsSynchroEnabled());
 }
@@ -316,14 +316,14 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
     start();
     CTarvexUSBDevice* mouse_page = page_of_kind(2);
     CTarvexUSBDevice* pad_page = page_of_kind(3);
-    ASSERT_SOON(mouse_page->Config().IsOpen(), 3000);
+    ASSERT_SOON(mouse_page->Config().IsOpen(), 10000);
     CDeviceOptionUI* mouse_entry = entry_of_kind(2);
     CDeviceOptionUI* pad_entry = entry_of_kind(3);
 
     // A second device arrives while the mouse is shown: its entry appears, the mouse stays.
     auto pad = emulator::make_mouse_pad();
     backend_->plug(pad);
-    ASSERT_SOON(pad_page->Config().IsOpen(), 3000);
+    ASSERT_SOON(pad_page->Config().IsOpen(), 10000);
     EXPECT_TRUE(pad_entry->IsPresent());
     EXPECT_TRUE(pad_entry->isVisibleTo(wnd_.get()));
     EXPECT_FALSE(pad_entry->IsSelected());
@@ -359,10 +359,10 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
 
     // Unplugging the shown device switches to the first other present one.
     backend_->unplug(pad);
-    ASSERT_SOON(!pad_entry->IsPresent(), 3000);
+    ASSERT_SOON(!pad_entry->IsPresent(), 10000);
     EXPECT_FALSE(pad_page->Config().IsOpen());
     // The secondary interface is a slot of its own: its removal comes right after.
-    ASSERT_SOON(!pad_page->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(!pad_page->Secondary().IsOpen(), 10000);
     EXPECT_TRUE(mouse_entry->IsSelected());
     EXPECT_EQ(shown_page(), mouse_page);
     EXPECT_FALSE(no_device_shown());
@@ -375,7 +375,7 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
 
     // Unplugging the last one shows the no-device panel.
     backend_->unplug(mouse);
-    ASSERT_SOON(!mouse_entry->IsPresent(), 3000);
+    ASSERT_SOON(!mouse_entry->IsPresent(), 10000);
     EXPECT_TRUE(no_device_shown());
     EXPECT_EQ(wnd_->current_page(), nullptr);
     EXPECT_FALSE(mouse_page->Config().IsOpen());
@@ -384,7 +384,7 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
 
     // Plugged in again: the same page comes back, connected and shown.
     backend_->plug(mouse);
-    ASSERT_SOON(mouse_page->Config().IsOpen(), 3000);
+    ASSERT_SOON(mouse_page->Config().IsOpen(), 10000);
     EXPECT_TRUE(mouse_entry->IsSelected());
     EXPECT_FALSE(no_device_shown());
 }
@@ -396,15 +396,15 @@ TEST_F(DevicePagesTest, TwoIdenticalMiceBindOnlyTheFirst) {
     backend_->plug(second);
     start();
     CTarvexUSBDevice* page = page_of_kind(2);
-    ASSERT_SOON(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->Config().IsOpen(), 10000);
     QTest::qWait(300);  // a few more passes
     EXPECT_EQ(pages_->present_device_count(), 1);
     const std::string bound = page->ConnectedSlot().path;
     EXPECT_EQ(bound.rfind("emu/mouse0", 0), 0u) << bound;
     // The first goes: the second takes its place on the next pass.
     backend_->unplug(first);
-    ASSERT_SOON(page->ConnectedSlot().path.rfind("emu/mouse1", 0) == 0, 3000);
-    ASSERT_SOON(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->ConnectedSlot().path.rfind("emu/mouse1", 0) == 0, 10000);
+    ASSERT_SOON(page->Config().IsOpen(), 10000);
     EXPECT_TRUE(entry_of_kind(2)->IsPresent());
 }
 
@@ -412,7 +412,7 @@ TEST_F(DevicePagesTest, PageTabsSwitchTheCurrentPagesPanels) {
     backend_->plug(emulator::make_mouse());
     start();
     CTarvexUSBDevice* page = page_of_kind(2);
-    ASSERT_SOON(page->Config().IsOpen(), 3000);
+    ASSERT_SOON(page->Config().IsOpen(), 10000);
     auto* functions = page->findChild<QStackedWidget*>("device_function_switch");
     auto* keys = page->findChild<QStackedWidget*>("device_key_function_switch");
     page->findChild<QAbstractButton*>("macro_Op_tab")->click();
@@ -435,8 +435,8 @@ TEST_F(DevicePagesTest, ShutdownWithDevicesConnectedStopsEveryThreadPromptly) {
     backend_->plug(emulator::make_keyboard());
     backend_->plug(emulator::make_headset());
     start();
-    ASSERT_SOON(page_of_kind(2)->Secondary().IsOpen(), 3000);
-    ASSERT_SOON(page_of_kind(3)->Secondary().IsOpen(), 3000);
+    ASSERT_SOON(page_of_kind(2)->Secondary().IsOpen(), 10000);
+    ASSERT_SOON(page_of_kind(3)->Secondary().IsOpen(), 10000);
     const auto begin = std::chrono::steady_clock::now();
     wnd_->shutdown();
     wnd_.reset();
@@ -453,9 +453,9 @@ TEST_F(DevicePagesTest, ScanKeepsRunningWhileDevicesComeAndGo) {
     auto mouse = emulator::make_mouse();
     for (int i = 0; i < 3; ++i) {
         backend_->plug(mouse);
-        ASSERT_SOON(page_of_kind(2)->Config().IsOpen(), 3000);
+        ASSERT_SOON(page_of_kind(2)->Config().IsOpen(), 10000);
         backend_->unplug(mouse);
-        ASSERT_SOON(!entry_of_kind(2)->IsPresent(), 3000);
+        ASSERT_SOON(!entry_of_kind(2)->IsPresent(), 10000);
     }
     EXPECT_TRUE(no_device_shown());
     // Shutting down while the scanner may be waiting for the interface thread.
