@@ -174,7 +174,7 @@ void LightEngine::apply_light_settings(const LightSettings& settings,
     }
     settings_ = settings;
     drawn_ = false;
-    render_zones(zones, now_ms);
+    render_zones(zones, now_ms, leds_);
     steps_ = steps;
     step_index_ = 0;
     step_.began = now_ms;
@@ -468,9 +468,10 @@ void LightEngine::run_step_player(uint32_t now_ms) {
     }
 }
 
-void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t now_ms) {
+void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t now_ms,
+                               std::vector<LedColour>& leds) {
     zones_.resize(zones.size());
-    for (size_t i = 0; i < zones.size() && i < leds_.size(); ++i) {
+    for (size_t i = 0; i < zones.size() && i < leds.size(); ++i) {
         const LedZoneRecord& z = zones[i];
         ZoneState& st = zones_[i];
         const size_t sp = clamp4(z.speed);
@@ -487,7 +488,7 @@ void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t
                 }
                 {
                     const Rgb c = pick();
-                    leds_[i] = {c.r, c.g, c.b, scale(lvl, kBreathing[st.phase])};
+                    leds[i] = {c.r, c.g, c.b, scale(lvl, kBreathing[st.phase])};
                 }
                 break;
             case 2:
@@ -498,9 +499,9 @@ void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t
                 }
                 if (st.blink_on) {
                     const Rgb c = pick();
-                    leds_[i] = {c.r, c.g, c.b, lvl};
+                    leds[i] = {c.r, c.g, c.b, lvl};
                 } else {
-                    leds_[i] = {};
+                    leds[i] = {};
                 }
                 break;
             case 3:
@@ -511,7 +512,7 @@ void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t
                 }
                 {
                     const Rgb c = pick();
-                    leds_[i] = {c.r, c.g, c.b, lvl};
+                    leds[i] = {c.r, c.g, c.b, lvl};
                 }
                 break;
             default:
