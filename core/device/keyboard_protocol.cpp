@@ -15,11 +15,6 @@ void set_half(uint32_t& word, bool high, uint16_t value) {
     word = high ? (word & 0xFFFFu) | uint32_t(value) << 16 : (word & 0xFFFF0000u) | value;
 }
 
-// A plain key without modifier and usage: the table's way of saying "no key".
-bool is_no_code(const KeyCode& code) {
-    return code[0] == 0x20 && code[1] == 0 && code[2] == 0;
-}
-
 }  // namespace
 
 void set_repeat(KeyboardSystemWords& w, uint16_t v) {
@@ -82,7 +77,7 @@ KeySlotMap build_key_slot_map(std::span<const uint8_t> table, size_t slots) {
     slots = std::min({slots, table.size() / 3, size_t(kNoSlot)});
     for (size_t key = 0; key < kKeyboardKeys; ++key) {
         const KeyCode& code = kKeyboardFactoryCodes[key];
-        if (is_no_code(code)) continue;
+        if (names_no_key(code)) continue;
         for (size_t s = 0; s < slots; ++s) {
             if (std::equal(code.begin(), code.end(), table.begin() + ptrdiff_t(3 * s))) {
                 map[key] = uint8_t(s);
