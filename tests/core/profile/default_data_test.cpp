@@ -17,7 +17,7 @@ namespace {
 
 // The source tree's folder that holds DefaultData/.
 std::string source_root() {
-    return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path().string();
+    return TELLUNE_SOURCE_DIR;
 }
 
 // Loads the shipped default profile of `kind` into `data` through a scratch user copy.
