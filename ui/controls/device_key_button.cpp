@@ -3,11 +3,12 @@
 #include <QDir>
 #include <QMouseEvent>
 #include <QMoveEvent>
-#include <QResizeEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QRadialGradient>
+#include <QResizeEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
 
@@ -113,14 +114,12 @@ bool CDeviceKeyButtonUI::event(QEvent* e) {
             case QEvent::Move:
                 // The place it left shows the picture again.
                 if (parentWidget())
-                    parentWidget()->update(
-                        QRect(static_cast<QMoveEvent*>(e)->oldPos(), size()));
+                    parentWidget()->update(QRect(static_cast<QMoveEvent*>(e)->oldPos(), size()));
                 refresh();
                 break;
             case QEvent::Resize:
                 if (parentWidget())
-                    parentWidget()->update(
-                        QRect(pos(), static_cast<QResizeEvent*>(e)->oldSize()));
+                    parentWidget()->update(QRect(pos(), static_cast<QResizeEvent*>(e)->oldSize()));
                 refresh();
                 break;
             default:
@@ -128,6 +127,13 @@ bool CDeviceKeyButtonUI::event(QEvent* e) {
         }
     }
     return handled;
+}
+
+void CDeviceKeyButtonUI::set_edge_glow(bool edge) {
+    if (edge == edge_glow_) return;
+    edge_glow_ = edge;
+    glow_mask_ = QImage();  // drawn again in the new shape
+    refresh();
 }
 
 void CDeviceKeyButtonUI::set_name_text_colour(const QString& colour) {
@@ -170,9 +176,8 @@ const QImage& CDeviceKeyButtonUI::base() {
     // What the style's look depends on, read without building a style option: that costs
     // more than the cached copy when LEDs repaint many times a second.
     const int state = (isEnabled() ? 1 : 0) | (hasFocus() ? 2 : 0) |
-                      (underMouse() && testAttribute(Qt::WA_Hover) ? 4 : 0) |
-                      (isDown() ? 8 : 0) | (isChecked() ? 16 : 0) |
-                      (isActiveWindow() ? 32 : 0);
+                      (underMouse() && testAttribute(Qt::WA_Hover) ? 4 : 0) | (isDown() ? 8 : 0) |
+                      (isChecked() ? 16 : 0) | (isActiveWindow() ? 32 : 0);
     const qreal ratio = devicePixelRatioF();
     const BaseKey key{state, size(), ratio, panel_selected_, text()};
     if (key != base_key_ || base_.isNull()) {
@@ -202,13 +207,27 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(ratio, ratio);
         const QRectF area(rect());
-        QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
-        gradient.setColorAt(0.0, QColor(0, 0, 0, 255));
-        gradient.setColorAt(0.55, QColor(0, 0, 0, 255));
-        gradient.setColorAt(1.0, QColor(0, 0, 0, 0));
         painter.setPen(Qt::NoPen);
-        painter.setBrush(gradient);
-        painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
+        if (edge_glow_) {
+            // A faint middle that brightens towards the rim, where the light of a keycap
+            // shows; the legend in the middle stays readable.
+            const QRectF inner = area.adjusted(1, 1, -1, -1);
+            painter.setBrush(QColor(0, 0, 0, 70));
+            painter.drawRoundedRect(inner, 3, 3);
+            const qreal rim = qBound<qreal>(2.0, qMin(area.width(), area.height()) / 6.0, 6.0);
+            QPainterPath ring;
+            ring.addRoundedRect(inner, 3, 3);
+            ring.addRoundedRect(inner.adjusted(rim, rim, -rim, -rim), 2, 2);
+            painter.setBrush(QColor(0, 0, 0, 255));
+            painter.drawPath(ring);  // odd-even fill: the rim alone
+        } else {
+            QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
+            gradient.setColorAt(0.0, QColor(0, 0, 0, 255));
+            gradient.setColorAt(0.55, QColor(0, 0, 0, 255));
+            gradient.setColorAt(1.0, QColor(0, 0, 0, 0));
+            painter.setBrush(gradient);
+            painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
+        }
     }
     if (lit_.size() != pixels) lit_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     lit_.setDevicePixelRatio(under.devicePixelRatio());
