@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 #include "core/hid/device_slots.h"
 #include "core/hid/hidraw_backend.h"
@@ -18,6 +19,7 @@
 #include "ui/app/private_fonts.h"
 #include "ui/app/program.h"
 #include "ui/app/single_instance.h"
+#include "ui/device/emulated_keys.h"
 
 namespace {
 
@@ -118,6 +120,12 @@ int main(int argc, char** argv) {
         app.setStyleSheet(css);
     }
     const std::shared_ptr<tellune::hid::HidBackend> backend = choose_backend(app_options().emulate);
+    // With the emulated devices, keys typed in the window come from the emulated keyboard.
+    std::unique_ptr<EmulatedKeyForwarder> keys;
+    if (auto demo = std::dynamic_pointer_cast<tellune::emulator::EmulatedBackend>(backend)) {
+        keys = std::make_unique<EmulatedKeyForwarder>(demo);
+        app.installEventFilter(keys.get());
+    }
     {
         CMainWnd wnd(language);
         install_program_extensions(wnd, backend);
