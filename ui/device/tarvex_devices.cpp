@@ -20,21 +20,6 @@
 
 namespace tellune::ui {
 
-CTarvexKeyboardDevice::CTarvexKeyboardDevice(std::shared_ptr<hid::HidBackend> backend,
-                                             QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent) {
-    SetKind(kDeviceKeyboard);
-    SetProfileData(std::make_unique<CKeyboardProfiledata>());
-}
-
-CTarvexKeyboardDevice::~CTarvexKeyboardDevice() {
-    StopThreads();
-}
-
-CKeyboardProfiledata* CTarvexKeyboardDevice::KeyboardProfile() const {
-    return static_cast<CKeyboardProfiledata*>(ProfileData());
-}
-
 CTarvexMousePadDevice::CTarvexMousePadDevice(std::shared_ptr<hid::HidBackend> backend,
                                              QWidget* parent)
     : CTarvexUSBDevice(std::move(backend), parent) {

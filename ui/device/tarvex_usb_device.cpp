@@ -77,6 +77,12 @@ void CTarvexUSBDevice::BindPageControls() {
     }
 }
 
+void CTarvexUSBDevice::BindLightButton(int n, CDeviceKeyButtonUI* button) {
+    if (n < 0 || size_t(n) >= lights_.size()) return;
+    lights_[size_t(n)] = button;
+    if (button) button->SetLightOverlay(0, 0, false);
+}
+
 int CTarvexUSBDevice::apply_light_settings() {
     return 0;
 }
@@ -180,8 +186,7 @@ void CTarvexUSBDevice::refresh_light_preview() {
     for (size_t i = 0; i < frame.size() && i < lights_.size(); ++i) {
         CDeviceKeyButtonUI* button = lights_[i];
         if (!button || !button->isVisible()) continue;
-        if (!button->change_light_overlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true))
-            continue;
+        if (!button->change_light_overlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true)) continue;
         QWidget* parent = button->parentWidget();
         if (!button->drawn_by_panel() || !parent) {
             button->update();
