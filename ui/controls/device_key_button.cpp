@@ -11,6 +11,7 @@
 #include <QResizeEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <array>
 
 #include "core/platform/platform.h"
 
@@ -240,6 +241,10 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
         return (t + (t >> 8)) >> 8;
     };
     const QRgb solid = qRgb(int(red), int(green), int(blue));
+    // The glow alone, by mask value, made when first needed: over the clear parts of the
+    // look (most of a key) it is the whole pixel, and a mask has only a few values.
+    std::array<QRgb, 256> glow_only{};
+    std::array<bool, 256> known{};
     for (int y = 0; y < pixels.height(); ++y) {
         const uchar* alpha = glow_mask_.constScanLine(y);
         const auto* below = reinterpret_cast<const QRgb*>(under.constScanLine(y));
@@ -247,9 +252,21 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
         for (int x = 0; x < pixels.width(); ++x) {
             // The glow (premultiplied) over the look: glow + look * (1 - glow alpha). Most
             // of the shape is either clear or solid.
-            const uint32_t a = times(alpha[x], scale);
+            const uchar m = alpha[x];
+            const QRgb b = below[x];
+            if (b == 0) {
+                if (!known[m]) {
+                    const uint32_t a = times(m, scale);
+                    glow_only[m] = qRgba(int(times(red, a)), int(times(green, a)),
+                                         int(times(blue, a)), int(a));
+                    known[m] = true;
+                }
+                line[x] = glow_only[m];
+                continue;
+            }
+            const uint32_t a = times(m, scale);
             if (a == 0) {
-                line[x] = below[x];
+                line[x] = b;
                 continue;
             }
             if (a == 255) {
@@ -257,7 +274,6 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
                 continue;
             }
             const uint32_t keep = 255 - a;
-            const QRgb b = below[x];
             line[x] = qRgba(int(times(red, a) + times(uint32_t(qRed(b)), keep)),
                             int(times(green, a) + times(uint32_t(qGreen(b)), keep)),
                             int(times(blue, a) + times(uint32_t(qBlue(b)), keep)),
