@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/audio/audio_library.h"
 #include "core/hid/device_slots.h"
 #include "core/hid/hidraw_backend.h"
 #include "core/platform/platform.h"
+#include "core/profile/device_folders.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "ui/app/app_options.h"
@@ -52,6 +54,8 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
     } else {
         tellune::debug_line("devices: emulated (--emulate)");
     }
+    // The emulated headset's sound goes to the emulated chip.
+    tellune::ui::app_options().audio_library = std::string(tellune::audio::kEmulatedLibraryName);
     // One of each product, the mouse plugged first so that its page is the one shown.
     auto demo = std::make_shared<tellune::emulator::EmulatedBackend>();
     demo->plug(tellune::emulator::make_mouse());
@@ -105,6 +109,9 @@ int main(int argc, char** argv) {
             tellune::debug_line("already running, but it does not answer");
             return 0;
     }
+
+    // Only now is no other instance writing our files: what a killed write left is stale.
+    tellune::remove_stale_data_temporaries();
 
     const QString data = QString::fromStdString(tellune::program_data_folder());
     PrivateFonts fonts;

@@ -307,13 +307,18 @@ void KeyboardLightEngine::tick(uint32_t now_ms) {
         base_.run_step_player(now_ms);
         from_base();
         drawn_ = true;
+        ++frames_;
     } else if (++counter_ >= kThresholds[mode()][speed()]) {
         counter_ = 0;
         run_effect(now_ms);
         drawn_ = true;
+        ++frames_;
     }
     // The zones of the profile are drawn over the effect on every pass.
-    if (!zones_.empty()) base_.render_zones(zones_, now_ms, leds_);
+    if (!zones_.empty()) {
+        base_.render_zones(zones_, now_ms, leds_);
+        ++frames_;
+    }
 }
 
 uint32_t KeyboardLightEngine::ticks_until_change(uint32_t) const {

@@ -104,6 +104,7 @@ public:
     // reached (modes past 25: the custom step player on every tick), then the zones.
     void tick(uint32_t now_ms) override;
     uint32_t ticks_until_change(uint32_t now_ms) const override;
+    uint64_t frame_number() const override { return frames_; }
 
     // A key of the keyboard went down or up: the reactive modes (19, 20, 21) take it, the
     // others ignore it. Keys outside 0..125 are ignored.
@@ -177,6 +178,7 @@ private:
     LightSettings settings_;
     bool applied_ = false;
     bool drawn_ = false;
+    uint64_t frames_ = 0;
     std::vector<LedColour> leds_;
     std::vector<LedZoneRecord> zones_;
     // The shared effects (spectrum, breathing, static, blinks, off, custom steps, zones).

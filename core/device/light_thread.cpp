@@ -6,8 +6,25 @@
 
 namespace tellune::device {
 
-LightThread::LightThread(const hid::CCommandChannel* channel, size_t led_count)
-    : LightThread(channel, std::make_unique<LightEngine>(led_count)) {}
+namespace {
+
+const char* exit_line_of(LightModel model) {
+    switch (model) {
+        case LightModel::pad:
+            return "MP灯光线程设定退出";
+        case LightModel::headset:
+            return "HD灯光线程设定退出";
+        default:
+            return "MS灯光线程设定退出";
+    }
+}
+
+}  // namespace
+
+LightThread::LightThread(const hid::CCommandChannel* channel, size_t led_count, LightModel model)
+    : LightThread(channel, std::make_unique<LightEngine>(led_count, model)) {
+    exit_line_ = exit_line_of(model);
+}
 
 LightThread::LightThread(const hid::CCommandChannel* channel,
                          std::unique_ptr<LightRenderer> renderer)
@@ -81,6 +98,11 @@ void LightThread::apply_light_settings(const LightSettings& settings,
     cv_.notify_all();
 }
 
+void LightThread::set_frame_listener(FrameListener listener) {
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
+}
+
 void LightThread::set_colour_follow(bool fx_down, bool fx_up) {
     std::lock_guard lock(mutex_);
     engine_->set_colour_follow(fx_down, fx_up);
@@ -114,8 +136,11 @@ void LightThread::advance_locked(uint32_t now) {
         last_tick_ = now - kMaxCatchUpTicks;
         elapsed = kMaxCatchUpTicks;
     }
+    const uint64_t before = engine_->frame_number();
     for (uint32_t i = 1; i <= elapsed; ++i) engine_->tick(last_tick_ + i);
     last_tick_ = now;
+    // Only the newest of the frames that ran is of use to a listener.
+    if (listener_ && engine_->frame_number() != before) listener_(engine_->leds());
 }
 
 void LightThread::run() {

@@ -2,9 +2,11 @@
 
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
+#include "ui/app/skin_choice.h"
 #include "ui/device/keyboard_device.h"
 #include "ui/editors/light_editor.h"
 #include "ui/profile/profile_bar.h"
+#include "ui/update/settings_extension.h"
 
 namespace tellune::ui {
 
@@ -20,6 +22,8 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
         if (auto* keyboard = qobject_cast<CTarvexKeyboardDevice*>(page))
             keyboard->select_custom_group(index);
     });
+    wnd.add_extension(std::make_unique<SettingsExtension>(device_pages));
+    wnd.add_extension(std::make_unique<SkinExtension>());
     return device_pages;
 }
 
