@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "core/audio/audio_library.h"
 #include "core/hid/device_slots.h"
@@ -56,12 +58,17 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
     }
     // The emulated headset's sound goes to the emulated chip.
     tellune::ui::app_options().audio_library = std::string(tellune::audio::kEmulatedLibraryName);
-    // One of each product, the mouse plugged first so that its page is the one shown.
+    // One of each product, the mouse plugged first so that its page is the one shown. Like
+    // real devices they keep what was written to them from one run to the next.
     auto demo = std::make_shared<tellune::emulator::EmulatedBackend>();
     demo->plug(tellune::emulator::make_mouse());
     demo->plug(tellune::emulator::make_keyboard());
     demo->plug(tellune::emulator::make_mouse_pad());
     demo->plug(tellune::emulator::make_headset());
+    const std::string state = tellune::application_data_folder() + "emulated/";
+    std::error_code ec;
+    std::filesystem::create_directories(state, ec);
+    if (std::filesystem::is_directory(state, ec)) tellune::emulator::keep_states(*demo, state);
     return demo;
 }
 

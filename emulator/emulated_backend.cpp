@@ -118,6 +118,15 @@ std::unique_ptr<hid::HidConnection> EmulatedBackend::open(const std::string& pat
                                                 std::move(descriptor.collections[index]), mode);
 }
 
+void keep_states(EmulatedBackend& backend, const std::string& folder) {
+    for (const auto& device : backend.devices()) {
+        std::string name = device->config().node;
+        std::replace(name.begin(), name.end(), '/', '_');
+        device->keep_state(folder + (folder.empty() || folder.back() == '/' ? "" : "/") + name +
+                           ".state");
+    }
+}
+
 std::unique_ptr<EmulatedBackend> make_demo_backend() {
     auto backend = std::make_unique<EmulatedBackend>();
     backend->plug(make_keyboard());

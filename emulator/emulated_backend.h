@@ -48,4 +48,9 @@ std::vector<std::string> interface_paths(const EmulatedDevice& device);
 // One of each product plugged in: the program's demo mode and the command line use it.
 std::unique_ptr<EmulatedBackend> make_demo_backend();
 
+// Each device of `backend` keeps its state in `folder` (which must exist), in a file named
+// after its node ("emu/mouse0" -> "emu_mouse0.state"), as real devices keep what was written
+// to them from one run of the program to the next.
+void keep_states(EmulatedBackend& backend, const std::string& folder);
+
 }  // namespace tellune::emulator

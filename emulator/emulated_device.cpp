@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+
+#include "core/platform/files.h"
+#include "core/platform/platform.h"
 
 namespace tellune::emulator {
 
@@ -298,7 +302,7 @@ std::array<uint8_t, kCommandReportSize> EmulatedDevice::answer_locked(
                 status = write_area(memory_);
                 break;
             case kCmdReadBlock:
-                status = read_area(key_table_);
+                status = read_area(config_.key_table);
                 break;
             case kCmdWriteBlock:
                 status = write_area(key_table_);
@@ -332,9 +336,65 @@ std::array<uint8_t, kCommandReportSize> EmulatedDevice::answer_locked(
                 break;
         }
     }
+    if (status == kStatusOk &&
+        (command == kCmdWriteAt || command == kCmdWriteBlock || command == kCmdWriteIndexed ||
+         command == kCmdWriteMacros || command == kCmdWriteShoot))
+        dirty_ = true;
+    if (command == kCmdEnd && dirty_ && !state_file_.empty()) {
+        dirty_ = false;
+        if (!write_file_atomic(state_file_, state_locked()))
+            debug_printf("emulated device state not saved: %s", state_file_.c_str());
+    }
     reply[7] = status;
     store_checksum(reply);
     return reply;
+}
+
+// --- state across runs ---
+
+namespace {
+
+constexpr std::string_view kStateHeader = "tellune emulated device state 1\n";
+
+}  // namespace
+
+std::vector<std::vector<uint8_t>*> EmulatedDevice::kept_areas_locked() {
+    return {&memory_, &key_table_, &macro_, &shoot_, &custom_};
+}
+
+std::string EmulatedDevice::state_locked() {
+    std::string out(kStateHeader);
+    for (const std::vector<uint8_t>* area : kept_areas_locked()) {
+        out += std::to_string(area->size()) + "\n";
+        out.append(area->begin(), area->end());
+    }
+    return out;
+}
+
+bool EmulatedDevice::keep_state(const std::string& path) {
+    const std::string text = read_whole_file(path);
+    std::lock_guard lock(mutex_);
+    state_file_ = path;
+    if (text.compare(0, kStateHeader.size(), kStateHeader) != 0) return false;
+    // Checked whole before anything is taken: a file of another layout changes nothing.
+    std::vector<std::string_view> parts;
+    std::string_view rest = std::string_view(text).substr(kStateHeader.size());
+    for (const std::vector<uint8_t>* area : kept_areas_locked()) {
+        const size_t line = rest.find('\n');
+        if (line == std::string_view::npos || rest.substr(0, line) != std::to_string(area->size()))
+            return false;
+        rest.remove_prefix(line + 1);
+        if (rest.size() < area->size()) return false;
+        parts.push_back(rest.substr(0, area->size()));
+        rest.remove_prefix(area->size());
+    }
+    if (!rest.empty()) return false;
+    size_t i = 0;
+    for (std::vector<uint8_t>* area : kept_areas_locked()) {
+        std::copy(parts[i].begin(), parts[i].end(), area->begin());
+        ++i;
+    }
+    return true;
 }
 
 void EmulatedDevice::handle_light_report_locked(std::span<const uint8_t> report) {

@@ -13,6 +13,10 @@
 // addressed bytes do not lie inside the area. A refused request changes nothing and a refused
 // read returns a zero payload.
 //
+// Key tables: command 0x07 reads the key layout the device was built with (the factory codes
+// by which a host finds each key's slot), command 0x09 writes the active table, which
+// key_table() returns. A host that reassigns a key therefore still finds it after reconnecting.
+//
 // Thread-safe: every member may be called from any thread.
 
 #include <array>
@@ -175,6 +179,14 @@ public:
     void clear_faults();
     void set_probe_answer(bool present);  // reply byte 8 of the probe: 0xFF present, 0 absent
 
+    // --- keeping state across runs (the demo devices) ---
+    // Keeps the writable areas (settings memory, key table, macro, shoot and custom colour
+    // areas) in the file at `path`: takes them from it now when it holds areas of exactly this
+    // device's sizes, and saves them whenever a write sequence ends (command 0x02). False when
+    // nothing was taken (no file, or a file of another layout, which is then left alone until
+    // the next save replaces it).
+    bool keep_state(const std::string& path);
+
     // --- state, for tests and tools ---
     std::vector<uint8_t> info_block() const;
     std::vector<uint8_t> key_table() const;
@@ -207,6 +219,8 @@ private:
     void handle_command_locked(std::span<const uint8_t> request);
     std::array<uint8_t, kCommandReportSize> answer_locked(std::span<const uint8_t> request);
     void handle_light_report_locked(std::span<const uint8_t> report);
+    std::vector<std::vector<uint8_t>*> kept_areas_locked();
+    std::string state_locked();
 
     const DeviceConfig config_;
     ReportLog log_;
@@ -234,6 +248,8 @@ private:
     std::array<uint64_t, 256> command_counts_{};
     std::array<Run, 256> runs_{};
     bool probe_present_ = true;
+    std::string state_file_;
+    bool dirty_ = false;  // a writable area changed since the last save
 
     int no_reply_ = 0;
     struct ChunkFault {

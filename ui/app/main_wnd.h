@@ -87,6 +87,7 @@ public:
         return nullptr;
     }
     void set_input_hook(std::unique_ptr<InputHook> hook);
+    InputHook* input_hook() const { return input_hook_.get(); }
     bool input_hook_installed() const { return hook_installed_; }
     QWidget* current_page() const;
     int present_device_count() const;

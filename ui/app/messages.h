@@ -20,7 +20,12 @@ enum Message : int {
     kMsgClearSetBadge = 3094,
     kMsgDeviceAccess = 3095,  // data: device nodes this user may not open, one a line
     kMsgShowYourself = 0x7E00,  // stands for the message registered under the title
+    // Key strokes of the input hook (input_hook.h), one message per hook mode.
+    kMsgHookSingleKey = 0x7E01,  // key capture of the key panel
 };
+
+// wparam of the input hook's key messages.
+enum HookKeyAction : int { kHookKeyDown = 0x0100, kHookKeyUp = 0x0101 };
 
 enum TrayEvent : int { kTrayLeftUp = 514, kTrayRightUp = 517 };
 

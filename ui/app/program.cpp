@@ -4,6 +4,7 @@
 #include "ui/app/main_wnd.h"
 #include "ui/app/skin_choice.h"
 #include "ui/device/keyboard_device.h"
+#include "ui/editors/key_editor.h"
 #include "ui/editors/light_editor.h"
 #include "ui/profile/profile_bar.h"
 #include "ui/update/settings_extension.h"
@@ -22,6 +23,7 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
         if (auto* keyboard = qobject_cast<CTarvexKeyboardDevice*>(page))
             keyboard->select_custom_group(index);
     });
+    install_key_editor(wnd, device_pages);
     wnd.add_extension(std::make_unique<SettingsExtension>(device_pages));
     wnd.add_extension(std::make_unique<SkinExtension>());
     return device_pages;

@@ -1,12 +1,20 @@
 #include "ui/device/key_function_text.h"
 
+#include "core/device/key_functions.h"
 #include "ui/app/text_table.h"
 
 namespace tellune::ui {
 namespace {
 
+using namespace device;
+
 QString text(const char* id) {
     return texts().text(QString::fromLatin1(id));
+}
+
+QString row_name(int row) {
+    const std::string_view id = kKeyCodeTable[size_t(row)].name;
+    return texts().text(QString::fromUtf8(id.data(), int(id.size())));
 }
 
 QString hex_code(const KeyAssignmentRecord& key) {
@@ -14,68 +22,34 @@ QString hex_code(const KeyAssignmentRecord& key) {
         .arg(QStringLiteral("%1").arg(key.assignment(), 6, 16, QLatin1Char('0')).toUpper());
 }
 
-// Names of the keyboard usages a mouse button is commonly given; others show their number.
-QString usage_name(uint8_t usage) {
-    if (usage >= 0x04 && usage <= 0x1D) return QString(QChar(u'A' + (usage - 0x04)));
-    if (usage >= 0x1E && usage <= 0x26) return QString::number(usage - 0x1D);
-    if (usage == 0x27) return QStringLiteral("0");
-    if (usage >= 0x3A && usage <= 0x45) return QStringLiteral("F%1").arg(usage - 0x39);
-    switch (usage) {
-        case 0x28:
-            return text("kf_key_enter");
-        case 0x29:
-            return text("kf_key_esc");
-        case 0x2A:
-            return text("kf_key_backspace");
-        case 0x2B:
-            return text("kf_key_tab");
-        case 0x2C:
-            return text("kf_key_space");
-        case 0x2D:
-            return QStringLiteral("-");
-        case 0x2E:
-            return QStringLiteral("=");
-        default:
-            return text("kf_key_usage").arg(usage, 2, 16, QLatin1Char('0'));
+// The key code table's name of a code, or nothing.
+QString table_text(const KeyAssignmentRecord& key) {
+    for (int i = 0; i < kKeyCodeRows; ++i) {
+        const KeyCodeRow& r = kKeyCodeTable[size_t(i)];
+        if (r.type == key.type && r.param1 == key.param1 && r.param2 == key.param2)
+            return row_name(i);
     }
+    return {};
 }
 
+// "Left Ctrl+A": every modifier bit by its key's name, then the key.
 QString keyboard_text(uint8_t modifiers, uint8_t usage) {
     QStringList parts;
-    if (modifiers & 0x11) parts << text("kf_mod_ctrl");
-    if (modifiers & 0x22) parts << text("kf_mod_shift");
-    if (modifiers & 0x44) parts << text("kf_mod_alt");
-    if (modifiers & 0x88) parts << text("kf_mod_win");
-    if (usage) parts << usage_name(usage);
-    return parts.join(QLatin1Char('+'));
-}
-
-QString media_text(uint16_t usage) {
-    switch (usage) {
-        case 0x00E9:
-            return text("kf_media_volume_up");
-        case 0x00EA:
-            return text("kf_media_volume_down");
-        case 0x00E2:
-            return text("kf_media_mute");
-        case 0x00CD:
-            return text("kf_media_play");
-        case 0x00B5:
-            return text("kf_media_next");
-        case 0x00B6:
-            return text("kf_media_previous");
-        case 0x00B7:
-            return text("kf_media_stop");
-        default:
-            return text("kf_media").arg(usage, 4, 16, QLatin1Char('0'));
+    for (int bit = 0; bit < kModifierRows; ++bit)
+        if (modifiers & (1u << bit)) parts << row_name(bit);
+    if (usage) {
+        const int row = key_row_for_usage(usage);
+        parts << (row >= 0 ? row_name(row)
+                           : text("kf_key_usage").arg(usage, 2, 16, QLatin1Char('0')).toUpper());
     }
+    return parts.join(QLatin1Char('+'));
 }
 
 }  // namespace
 
 QString key_function_text(const KeyAssignmentRecord& key, const QStringList& macro_names) {
     switch (key.type) {
-        case 0x10:
+        case kFnMouseButton:
             switch (key.param1) {
                 case 0x01:
                     return text("kf_mouse_left");
@@ -90,11 +64,11 @@ QString key_function_text(const KeyAssignmentRecord& key, const QStringList& mac
                 default:
                     return hex_code(key);
             }
-        case 0x11:
+        case kFnSwing:
             return text("kf_swing").arg(key.param2 & 0x7F);
-        case 0x12:
+        case kFnWheel:
             return text("kf_wheel").arg(key.param2 & 0x80 ? 128 - (key.param2 & 0x7F) : key.param2);
-        case 0x13:
+        case kFnSensitivity:
             switch (key.param1) {
                 case 1:
                     return text("kf_dpi_up");
@@ -105,36 +79,35 @@ QString key_function_text(const KeyAssignmentRecord& key, const QStringList& mac
                 default:
                     return hex_code(key);
             }
-        case 0x14:
+        case kFnFire:
             return text("kf_fire").arg(key.param1).arg(key.param2);
-        case 0x20:
-            return keyboard_text(key.param1, key.param2);
-        case 0x30:
-            return media_text(uint16_t(key.param1 | key.param2 << 8));
-        case 0x40:
-            switch (key.param1) {
-                case 1:
-                    return text("kf_system_power");
-                case 2:
-                    return text("kf_system_sleep");
-                case 4:
-                    return text("kf_system_wake");
-                default:
-                    return hex_code(key);
-            }
-        case 0x70:
-        case 0x71:
+        case kFnKeyboard: {
+            const QString keys = keyboard_text(key.param1, key.param2);
+            return keys.isEmpty() ? text("kf_no_key") : keys;
+        }
+        case kFnMedia: {
+            const QString name = table_text(key);
+            return name.isEmpty()
+                       ? text("kf_media")
+                             .arg(uint16_t(key.param1 | key.param2 << 8), 4, 16, QLatin1Char('0'))
+                       : name;
+        }
+        case kFnMacro:
+        case kFnMacroRepeat:
             return text("kf_macro")
                 .arg(key.param1 < macro_names.size() ? macro_names[key.param1]
                                                      : QString::number(key.param1 + 1));
-        case 0x72:
+        case kFnShootKey:
             return text("kf_shoot").arg(key.param1 + 1);
-        case 0xA0:
-            if (key.param1 == 0) return text("kf_disabled");
-            if (key.param1 == 2) return text("kf_fixed");
-            return hex_code(key);
-        default:
-            return hex_code(key);
+        case kFnFixed:
+            if (key.param1 == 0 && key.param2 == 0) return text("kf_disabled");
+            if (key.param1 == 2 && key.param2 == 0) return text("kf_fixed");
+            [[fallthrough]];
+        default: {
+            // System keys, Fn and the memory keys are named by the key code table.
+            const QString name = table_text(key);
+            return name.isEmpty() ? hex_code(key) : name;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include "core/profile/profile_data.h"
 #include "ui/app/device_option.h"
 #include "ui/controls/device_key_button.h"
+#include "ui/editors/key_set_control_ui.h"
 
 namespace tellune::ui {
 
@@ -84,6 +85,11 @@ void CTarvexKeyboardDevice::reload_profile() {
     CTarvexUSBDevice::reload_profile();
     protocol_->take_profile(*profile);
     apply_light_settings();
+    // Key changes that were not saved are gone with the reload: the rows and the panel show
+    // the keys as the profile holds them.
+    update_key_list();
+    show_selected_key();
+    if (CKeySetControlUI* control = find_key_set_control(this)) control->enable_buttons(false);
 }
 
 void CTarvexKeyboardDevice::check_macro_keys() {

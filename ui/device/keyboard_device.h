@@ -19,6 +19,7 @@
 #include "core/device/keyboard_protocol.h"
 #include "core/profile/light_presets.h"
 #include "ui/device/tarvex_usb_device.h"
+#include "ui/editors/key_assignment_owner.h"
 
 namespace tellune {
 class CKeyboardProfiledata;
@@ -28,7 +29,7 @@ namespace tellune::ui {
 
 class CMainWnd;
 
-class CTarvexKeyboardDevice : public CTarvexUSBDevice {
+class CTarvexKeyboardDevice : public CTarvexUSBDevice, public KeyAssignmentOwner {
     Q_OBJECT
 public:
     // Usages the keyboard sends on its notification interface besides the key reports.
@@ -67,6 +68,15 @@ public:
     void load_light_names() override;
     void show_device_status(int state) override;
     void set_light_settings(uint32_t a, uint32_t b, uint32_t c) override;
+    // Shows key `index` in the key panel and marks it on the picture; the Fn key and keys the
+    // keyboard lacks hide the panel.
+    void select_key(int index) override;
+
+    // --- the key panel's changes ---
+    void store_key_function(int index, const device::KeyFunction& f) override;
+    int write_keys() override { return write_key_table(); }
+    void save_keys() override { save(); }
+    void discard_key_changes() override { reload_profile(); }
 
     CKeyboardProfiledata* KeyboardProfile() const;
     device::KeyboardProtocol& Protocol() { return *protocol_; }
@@ -97,6 +107,11 @@ public:
     int repeat_delay();
     void clear_typing_test();
     void update_key_list();
+    // The selected key again in the key panel (none, or one that cannot be assigned: hidden).
+    void show_selected_key();
+    // Whether the key panel may change key `index`: a key of the board the keyboard has, other
+    // than Fn.
+    bool key_assignable(int index) const;
     // The keys the picture shows (the board's keys), by key index.
     bool key_on_picture(int key) const;
 

@@ -21,6 +21,7 @@
 #include "ui/controls/quiet_setters.h"
 #include "ui/device/key_function_text.h"
 #include "ui/device/keyboard_device.h"
+#include "ui/editors/key_set_control_ui.h"
 #include "ui/editors/light_control_ui.h"
 
 namespace tellune::ui {
@@ -28,6 +29,8 @@ namespace {
 
 constexpr char kTypingTest[] = "repeat_input_richedit";
 constexpr char kRepeatDelayLabel[] = "repeat_delay_time_label1";
+// Drawn over the key chosen on the picture.
+constexpr char kChosenKeyImage[] = "keyset_selected.svg";
 
 CTarvexKeyboardDevice* keyboard_page(CMainWnd& wnd) {
     return qobject_cast<CTarvexKeyboardDevice*>(wnd.current_page());
@@ -180,7 +183,7 @@ void CTarvexKeyboardDevice::update_key_list() {
         row->setEnabled(true);
         auto* name = row->findChild<QLabel*>(QStringLiteral("key_row_name"));
         auto* function = row->findChild<QLabel*>(QStringLiteral("key_row_function"));
-        if (name) name->setText(texts().text(QStringLiteral("keyboard_key_%1").arg(i)));
+        if (name) name->setText(texts().text(QStringLiteral("kb_key_name_%1").arg(i)));
         if (function) {
             const QString text = key_function_text(keys[size_t(i)], macro_names_);
             function->setToolTip(text);
@@ -199,6 +202,49 @@ void CTarvexKeyboardDevice::BindPageControls() {
     if (page_bound_) return;
     page_bound_ = true;
     clear_typing_test();
+    for (int n = 0; n < KeyCount(); ++n)
+        if (CDeviceKeyButtonUI* key = KeyButton(n); key && key->keyset_image().isEmpty())
+            key->set_keyset_image(QString::fromLatin1(kChosenKeyImage));
+    if (CKeySetControlUI* control = find_key_set_control(this)) {
+        control->find_controls();
+        control->set_device_mode(device::kDeviceModeKeyboard);
+    }
+}
+
+// --- the key panel ---
+
+bool CTarvexKeyboardDevice::key_assignable(int index) const {
+    if (index < 0 || index == kFnKey || !key_on_picture(index)) return false;
+    if (size_t(index) >= protocol_->settings().keys.size()) return false;
+    return !protocol_->connected() || protocol_->key_slot_map()[size_t(index)] != device::kNoSlot;
+}
+
+void CTarvexKeyboardDevice::select_key(int index) {
+    CTarvexUSBDevice::select_key(key_assignable(index) ? index : -1);
+    for (int n = 0; n < KeyCount(); ++n)
+        if (CDeviceKeyButtonUI* key = KeyButton(n)) key->SetKeysetImageHidden(n != SelectedIndex());
+    show_selected_key();
+}
+
+void CTarvexKeyboardDevice::show_selected_key() {
+    CKeySetControlUI* control = find_key_set_control(this);
+    if (!control) return;
+    const int index = SelectedIndex();
+    if (!key_assignable(index)) {
+        if (QWidget* layout = control->findChild<QWidget*>(QStringLiteral("keyset_layout")))
+            layout->hide();
+        return;
+    }
+    const KeyAssignmentRecord& key = protocol_->settings().keys[size_t(index)];
+    control->show_assignment(device::current_function(key), device::default_function(key));
+}
+
+void CTarvexKeyboardDevice::store_key_function(int index, const device::KeyFunction& f) {
+    if (!key_assignable(index)) return;
+    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
+    device::set_current_function(keys[size_t(index)], f);
+    if (CKeyboardProfiledata* profile = KeyboardProfile()) profile->write_key_assignments(keys);
+    update_key_list();
 }
 
 void CTarvexKeyboardDevice::fill_light_lists() {
@@ -224,7 +270,10 @@ void CTarvexKeyboardDevice::update_custom_hint() {
 
 void CTarvexKeyboardDevice::refresh_page() {
     load_light_names();
+    if (CKeySetControlUI* control = find_key_set_control(this))
+        control->set_macro_names(macro_names_);
     update_key_list();
+    show_selected_key();
     refresh_light_control(built_in_names_, kLightLevelMax, kLightSpeedMax);
     fill_light_lists();
     update_custom_hint();

@@ -13,6 +13,7 @@
 #include "ui/app/device_option.h"
 #include "ui/app/main_wnd.h"
 #include "ui/app/msg_wnd.h"
+#include "ui/editors/key_set_control_ui.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui/profile/profile_bar.h"
 
@@ -105,6 +106,11 @@ void CTarvexMouseDevice::reload_profile() {
     CTarvexUSBDevice::reload_profile();
     protocol_->take_profile(*profile);
     apply_light_settings();
+    // Key changes that were not saved are gone with the reload: the rows and the panel show
+    // the keys as the profile holds them.
+    update_key_list();
+    show_selected_key();
+    if (CKeySetControlUI* control = find_key_set_control(this)) control->enable_buttons(false);
 }
 
 void CTarvexMouseDevice::check_macro_keys() {

@@ -17,6 +17,7 @@
 #include "core/device/mouse_protocol.h"
 #include "core/profile/light_presets.h"
 #include "ui/device/tarvex_usb_device.h"
+#include "ui/editors/key_assignment_owner.h"
 
 class QAbstractButton;
 class QAbstractSlider;
@@ -33,7 +34,7 @@ namespace tellune::ui {
 
 class CMainWnd;
 
-class CTarvexMouseDevice : public CTarvexUSBDevice {
+class CTarvexMouseDevice : public CTarvexUSBDevice, public KeyAssignmentOwner {
     Q_OBJECT
 public:
     // Usages the mouse sends on its notification interface.
@@ -69,6 +70,14 @@ public:
     void load_light_names() override;
     void show_device_status(int state) override;
     void set_light_settings(uint32_t a, uint32_t b, uint32_t c) override;
+    // Shows key `index` (a button of the key list) in the key panel and marks it on the picture.
+    void select_key(int index) override;
+
+    // --- the key panel's changes ---
+    void store_key_function(int index, const device::KeyFunction& f) override;
+    int write_keys() override { return write_key_table(); }
+    void save_keys() override { save(); }
+    void discard_key_changes() override { reload_profile(); }
 
     CMouseProfiledata* MouseProfile() const;
     device::MouseProtocol& Protocol() { return *protocol_; }
@@ -104,6 +113,8 @@ public:
     // Key list rows and the logo's tool tip, from the current settings.
     void update_key_list();
     void update_logo_tip();
+    // The selected key again in the key panel (nothing selected: the panel stays hidden).
+    void show_selected_key();
     // The lists load_light_names fills.
     const QStringList& MacroNames() const { return macro_names_; }
     const std::vector<BuiltInLightName>& BuiltInLightNames() const { return built_in_names_; }

@@ -25,6 +25,7 @@
 #include "ui/controls/quiet_setters.h"
 #include "ui/device/key_function_text.h"
 #include "ui/device/mouse_device.h"
+#include "ui/editors/key_set_control_ui.h"
 
 namespace tellune::ui {
 namespace {
@@ -34,6 +35,8 @@ constexpr char kActiveThumb[] = "Control/SliderBar1_Thumb.png";
 constexpr char kOtherTrack[] = "Control/SliderBar_BK3.png";
 constexpr char kOtherThumb[] = "Control/SliderBar2_Thumb.png";
 constexpr int kLiftItems = 3;
+// Drawn over the key chosen on the picture.
+constexpr char kChosenKeyImage[] = "keyset_selected.svg";
 
 QStringList utf8_list(const std::vector<std::string>& names) {
     QStringList out;
@@ -327,11 +330,52 @@ void CTarvexMouseDevice::BindPageControls() {
             box->addItem(texts().text(QStringLiteral("msh_item_%1").arg(i)));
     }
     select_sub_page(0);
+    for (int n = 0; n < KeyCount(); ++n)
+        if (CDeviceKeyButtonUI* key = KeyButton(n); key && key->keyset_image().isEmpty())
+            key->set_keyset_image(QString::fromLatin1(kChosenKeyImage));
+    if (CKeySetControlUI* control = find_key_set_control(this)) {
+        control->find_controls();
+        control->set_device_mode(device::kDeviceModeMouse);
+    }
+}
+
+// --- the key panel ---
+
+void CTarvexMouseDevice::select_key(int index) {
+    CTarvexUSBDevice::select_key(index);
+    for (int n = 0; n < KeyCount(); ++n)
+        if (CDeviceKeyButtonUI* key = KeyButton(n)) key->SetKeysetImageHidden(n != index);
+    show_selected_key();
+}
+
+void CTarvexMouseDevice::show_selected_key() {
+    CKeySetControlUI* control = find_key_set_control(this);
+    if (!control) return;
+    const std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
+    const int index = SelectedIndex();
+    if (index < 0 || size_t(index) >= keys.size()) {
+        if (QWidget* layout = control->findChild<QWidget*>(QStringLiteral("keyset_layout")))
+            layout->hide();
+        return;
+    }
+    const KeyAssignmentRecord& key = keys[size_t(index)];
+    control->show_assignment(device::current_function(key), device::default_function(key));
+}
+
+void CTarvexMouseDevice::store_key_function(int index, const device::KeyFunction& f) {
+    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
+    if (index < 0 || size_t(index) >= keys.size()) return;
+    device::set_current_function(keys[size_t(index)], f);
+    if (CMouseProfiledata* profile = MouseProfile()) profile->write_key_assignments(keys);
+    update_key_list();
 }
 
 void CTarvexMouseDevice::refresh_page() {
     load_light_names();
+    if (CKeySetControlUI* control = find_key_set_control(this))
+        control->set_macro_names(macro_names_);
     update_key_list();
+    show_selected_key();
     update_logo_tip();
     refresh_light_control(built_in_names_, kLightLevelMax, kLightSpeedMax);
     const device::MouseSettings& s = protocol_->settings();

@@ -154,6 +154,30 @@ TEST(MouseKeys, EveryWriteStartsFromTheTableReadAtConnection) {
     EXPECT_EQ(rig.mouse.write_key_table(1, keys), kRefusedArgument);
 }
 
+// The mouse reports its factory layout, so a button given another button's code (left does
+// a right click) or a keyboard key is still found in its own slot after reconnecting.
+TEST(MouseKeys, ReassignedButtonsAreFoundAgainAfterReconnecting) {
+    MouseRig rig;
+    ASSERT_EQ(rig.mouse.connect_device().result, 1);
+    std::vector<KeyAssignmentRecord> keys(kMouseButtons);
+    for (uint8_t i = 0; i < kMouseButtons; ++i) {
+        const KeyCode& code = kMouseFactoryCodes[i];
+        keys[i] = {i, code[0], code[1], code[2], 0, i, code[0], code[1], code[2], 0};
+    }
+    keys[0].param1 = 0x02;
+    keys[4] = {4, 0x20, 0x01, 0x04, 0, 4, 0x10, 0x08, 0x00, 0};
+    ASSERT_EQ(rig.mouse.write_key_table(0, keys), 1);
+    ASSERT_EQ(rig.mouse.connect_device().result, 1);
+    const ButtonSlotMap identity = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    EXPECT_EQ(rig.mouse.button_slot_map(), identity);
+    keys[4].type = 0x30;
+    keys[4].param1 = 0xE9;
+    keys[4].param2 = 0x00;
+    ASSERT_EQ(rig.mouse.write_key_table(0, keys), 1);
+    EXPECT_EQ(bytes(rig.device->key_table(), 0, 15),
+              hex("10 02 00 10 02 00 10 04 00 10 10 00 30 e9 00"));
+}
+
 TEST(MouseSettingsWrite, NinetyFiveBytesAtOffsetZeroFramed) {
     MouseRig rig;
     const uint8_t marker[2] = {0xEE, 0xEE};
