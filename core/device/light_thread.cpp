@@ -165,6 +165,8 @@ void LightThread::run() {
         const uint32_t wake = last_tick_ + std::max(due, min_frame_ms_.load());
         cv_.wait_until(lock, epoch_ + std::chrono::milliseconds(wake), woken);
     }
+    // Not under the engine lock: the debug sink takes locks of its own.
+    lock.unlock();
     debug_line(exit_line_);
 }
 
