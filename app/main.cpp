@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "core/audio/audio_library.h"
@@ -22,6 +23,7 @@
 #include "ui/app/private_fonts.h"
 #include "ui/app/program.h"
 #include "ui/app/single_instance.h"
+#include "ui/device/emulated_keys.h"
 
 namespace {
 
@@ -132,6 +134,12 @@ int main(int argc, char** argv) {
         app.setStyleSheet(css);
     }
     const std::shared_ptr<tellune::hid::HidBackend> backend = choose_backend(app_options().emulate);
+    // With the emulated devices, keys typed in the window come from the emulated keyboard.
+    std::unique_ptr<EmulatedKeyForwarder> keys;
+    if (auto demo = std::dynamic_pointer_cast<tellune::emulator::EmulatedBackend>(backend)) {
+        keys = std::make_unique<EmulatedKeyForwarder>(demo);
+        app.installEventFilter(keys.get());
+    }
     {
         CMainWnd wnd(language);
         install_program_extensions(wnd, backend);

@@ -202,6 +202,16 @@ bool EmulatedDevice::inject_usage(uint16_t usage) {
     return false;
 }
 
+bool EmulatedDevice::press_key(const std::array<uint8_t, 3>& code, bool down) {
+    // The layout the device was built with; it never changes, so no lock is needed.
+    const std::vector<uint8_t>& layout = config_.key_table;
+    const size_t slots = std::min<size_t>(config_.key_slots(), layout.size() / 3);
+    for (size_t s = 0; s < slots; ++s)
+        if (std::equal(code.begin(), code.end(), layout.begin() + ptrdiff_t(3 * s)))
+            return inject_key(static_cast<uint8_t>(s), down);
+    return false;
+}
+
 // --- commands ---
 
 void EmulatedDevice::handle_command_locked(std::span<const uint8_t> request) {

@@ -158,6 +158,10 @@ public:
     bool inject_key(uint8_t slot, bool down) {
         return inject_usage(static_cast<uint16_t>((down ? 0x0500 : 0x0600) | slot));
     }
+    // The key whose factory code (type, parameter 1, parameter 2) is `code` went down or up:
+    // the key report of the first slot of the device's own layout that holds the code.
+    // False when no slot does.
+    bool press_key(const std::array<uint8_t, 3>& code, bool down);
 
     // --- fault injection ---
     void set_no_reply(int exchanges);  // ignore the next N requests (neither applied nor answered)

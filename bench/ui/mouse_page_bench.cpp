@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 
+#include "bench/ui/program_bench.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "ui/app/device_pages.h"
@@ -33,46 +34,7 @@
 namespace {
 
 using namespace tellune::ui;
-
-QString source_folder() {
-    return QStringLiteral(TELLUNE_SOURCE_DIR "/");
-}
-
-// CPU time of each thread of this process in nanoseconds, by thread id (schedstat keeps
-// nanoseconds; the tick counts of stat are too coarse for a thread using 0.1 %).
-std::map<int, double> thread_cpu_ns() {
-    std::map<int, double> out;
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(tasks.filePath(tid) + "/schedstat");
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        out[tid.toInt()] = stat.readAll().split(' ').value(0).toDouble();
-    }
-    return out;
-}
-
-// Counts the paints of the widgets it watches: proof that the picture really animates.
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
-
-double cpu_seconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs the event loop for `ms`, as the program's own loop would.
-void run_for(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using namespace tellune::bench;
 
 // The program's window over one emulated mouse.
 struct Program {
@@ -130,11 +92,6 @@ struct Program {
     DevicePages* pages = nullptr;
 };
 
-QTemporaryDir& scratch() {
-    static QTemporaryDir dir;
-    return dir;
-}
-
 // From the window's start (the first scan pass finds the mouse already plugged) until the
 // page shows the profile: scan, bind, first contact, profile list, profile load, page fill.
 void BM_ArrivalToPage(benchmark::State& state) {
@@ -166,7 +123,7 @@ void BM_IdleCpuWithAnimatedPage(benchmark::State& state) {
             page->set_light_settings(still.word[0], still.word[1], still.word[2]);
         }
         if (!state.range(1)) program.wnd->hide();  // in the tray
-        run_for(500);  // settle: first frames, first status poll
+        run_for(500);                              // settle: first frames, first status poll
         // The LEDs are drawn by the picture they sit on: its paints are the frames shown.
         PaintCounter picture_paints;
         if (auto* led = program.wnd->current_page()->findChild<CDeviceKeyButtonUI*>(

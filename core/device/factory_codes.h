@@ -52,4 +52,10 @@ inline constexpr std::array<KeyCode, 126> kKeyboardFactoryCodes = {{
 }};
 // clang-format on
 
+// A plain key without modifier or usage: the table's way of saying that a key index names
+// no key of the board.
+inline constexpr bool names_no_key(const KeyCode& code) {
+    return code[0] == 0x20 && code[1] == 0 && code[2] == 0;
+}
+
 }  // namespace tellune::device

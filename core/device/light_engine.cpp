@@ -191,7 +191,7 @@ void LightEngine::apply_light_settings(const LightSettings& settings,
     settings_ = settings;
     drawn_ = false;
     zone_records_ = zones;
-    render_zones(zones, now_ms);
+    render_zones(zones, now_ms, leds_);
     steps_ = steps;
     step_index_ = 0;
     step_.began = now_ms;
@@ -257,7 +257,7 @@ void LightEngine::tick(uint32_t now_ms) {
     }
     // The pad's zones run after every pass, over whatever the effect drew.
     if (model_ == LightModel::pad && zones_animate()) {
-        render_zones(zone_records_, now_ms);
+        render_zones(zone_records_, now_ms, leds_);
         ++frames_;
     }
 }
@@ -594,9 +594,10 @@ void LightEngine::run_step_player(uint32_t now_ms) {
     }
 }
 
-void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t now_ms) {
+void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t now_ms,
+                               std::vector<LedColour>& leds) {
     zones_.resize(zones.size());
-    for (size_t i = 0; i < zones.size() && i < leds_.size(); ++i) {
+    for (size_t i = 0; i < zones.size() && i < leds.size(); ++i) {
         const LedZoneRecord& z = zones[i];
         ZoneState& st = zones_[i];
         const size_t sp = clamp4(z.speed);
@@ -613,7 +614,7 @@ void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t
                 }
                 {
                     const Rgb c = pick();
-                    leds_[i] = {c.r, c.g, c.b, scale(lvl, kBreathing[st.phase])};
+                    leds[i] = {c.r, c.g, c.b, scale(lvl, kBreathing[st.phase])};
                 }
                 break;
             case 2:
@@ -624,9 +625,9 @@ void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t
                 }
                 if (st.blink_on) {
                     const Rgb c = pick();
-                    leds_[i] = {c.r, c.g, c.b, lvl};
+                    leds[i] = {c.r, c.g, c.b, lvl};
                 } else {
-                    leds_[i] = {};
+                    leds[i] = {};
                 }
                 break;
             case 3:
@@ -637,7 +638,7 @@ void LightEngine::render_zones(const std::vector<LedZoneRecord>& zones, uint32_t
                 }
                 {
                     const Rgb c = pick();
-                    leds_[i] = {c.r, c.g, c.b, lvl};
+                    leds[i] = {c.r, c.g, c.b, lvl};
                 }
                 break;
             default:

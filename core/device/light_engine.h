@@ -63,6 +63,32 @@ uint8_t Step(bool up, int limit, uint8_t current, int delta);
 // Base decay of one level; `mode0` takes the slower tail of mode 0.
 uint8_t decay_level(uint8_t level, bool mode0);
 
+// What a light thread runs: renders an LED colour list from light settings, one 1 ms tick at
+// a time. The mouse's LightEngine and the keyboard's KeyboardLightEngine are two of them.
+class LightRenderer {
+public:
+    // ticks_until_change() for a frame that only settings can change.
+    static constexpr uint32_t kNoChange = UINT32_MAX;
+
+    virtual ~LightRenderer() = default;
+    // Resizes the list and clears it.
+    virtual void set_led_count(size_t count) = 0;
+    virtual const std::vector<LedColour>& leds() const = 0;
+    virtual void apply_light_settings(const LightSettings& settings,
+                                      const std::vector<LedZoneRecord>& zones,
+                                      const std::vector<LightEffectStep>& steps,
+                                      uint32_t now_ms) = 0;
+    virtual const LightSettings& settings() const = 0;
+    virtual void tick(uint32_t now_ms) = 0;
+    // Ticks after which the frame can next change, counted from the last tick at `now_ms`
+    // (at least 1); kNoChange when only new settings can change it.
+    virtual uint32_t ticks_until_change(uint32_t now_ms) const = 0;
+    // Frames rendered since construction: a frame that changed can be told by its number.
+    virtual uint64_t frame_number() const = 0;
+    // The group spectrum's colour-follow flags; renderers without that effect ignore them.
+    virtual void set_colour_follow(bool /*fx_down*/, bool /*fx_up*/) {}
+};
+
 // Light modes (SelectItem).
 enum LightMode : uint8_t {
     kModeWave = 0,
@@ -104,38 +130,34 @@ enum PadLightMode : uint8_t {
     kPadOff = 8,
 };
 
-class LightEngine {
+class LightEngine : public LightRenderer {
 public:
     static constexpr size_t kLevelCount = 126;
     static constexpr size_t kPatternSize = 23;
-    // ticks_until_change() for a frame that only settings can change.
-    static constexpr uint32_t kNoChange = UINT32_MAX;
 
     explicit LightEngine(size_t led_count = 0, LightModel model = LightModel::mouse);
 
     LightModel model() const { return model_; }
 
     // Resizes the list and clears it.
-    void set_led_count(size_t count);
+    void set_led_count(size_t count) override;
     size_t led_count() const { return leds_.size(); }
-    const std::vector<LedColour>& leds() const { return leds_; }
+    const std::vector<LedColour>& leds() const override { return leds_; }
 
     // Takes the light settings. A new mode clears the LED levels and the pattern. Then renders
     // one frame of the per-zone effects and restarts the custom steps at step 0.
     void apply_light_settings(const LightSettings& settings,
                               const std::vector<LedZoneRecord>& zones,
-                              const std::vector<LightEffectStep>& steps, uint32_t now_ms);
-    const LightSettings& settings() const { return settings_; }
+                              const std::vector<LightEffectStep>& steps, uint32_t now_ms) override;
+    const LightSettings& settings() const override { return settings_; }
 
     // The page's colour-follow flags of the group spectrum, by direction (Fx 0, Fx != 0).
-    void set_colour_follow(bool fx_down, bool fx_up) { follow_ = {fx_down, fx_up}; }
+    void set_colour_follow(bool fx_down, bool fx_up) override { follow_ = {fx_down, fx_up}; }
 
     // One millisecond tick at time `now_ms`: counts, and runs the effect of the mode when its
     // threshold is reached (the custom step player runs on every tick).
-    void tick(uint32_t now_ms);
-    // Ticks after which the frame can next change, counted from the last tick at `now_ms`
-    // (at least 1); kNoChange when only new settings can change it.
-    uint32_t ticks_until_change(uint32_t now_ms) const;
+    void tick(uint32_t now_ms) override;
+    uint32_t ticks_until_change(uint32_t now_ms) const override;
 
     // --- the effects, each rendering one frame (public for tests and the benchmark) ---
     void render_static();
@@ -149,6 +171,9 @@ public:
     void render_ripple();
     void render_group_spectrum();
     void run_step_player(uint32_t now_ms);
+    // One frame of the per-zone effects into `out` (zone i lights LED i).
+    void render_zones(const std::vector<LedZoneRecord>& zones, uint32_t now_ms,
+                      std::vector<LedColour>& out);
     // Pad and headset: each group (one LED or a mirrored pair) gets its own decaying level and
     // its own place on the wheel, 12 further per group. On every second run (the first on
     // the third) the pattern marks levels and turns by one place within its first `span`
@@ -157,8 +182,7 @@ public:
                              bool higher);
     void render_pad_group_spectrum();
     void render_pad_led_spectrum();
-    // Frames rendered since construction: a frame that changed can be told by its number.
-    uint64_t frame_number() const { return frames_; }
+    uint64_t frame_number() const override { return frames_; }
 
     // State, for tests.
     uint8_t phase() const { return phase_; }
@@ -191,7 +215,6 @@ private:
     Rgb colour() const { return {settings_.red(), settings_.green(), settings_.blue()}; }
     void fill(Rgb c, uint8_t level);
     void rotate_pattern();
-    void render_zones(const std::vector<LedZoneRecord>& zones, uint32_t now_ms);
     // Threshold row of the mode, or -1 for the step player (mouse).
     int row_of_mode() const;
     // Ticks per frame of the current mode: 0 every tick; -1 the step player; -2 no effect.

@@ -6,8 +6,29 @@
 
 namespace tellune::device {
 
+namespace {
+
+const char* exit_line_of(LightModel model) {
+    switch (model) {
+        case LightModel::pad:
+            return "MP灯光线程设定退出";
+        case LightModel::headset:
+            return "HD灯光线程设定退出";
+        default:
+            return "MS灯光线程设定退出";
+    }
+}
+
+}  // namespace
+
 LightThread::LightThread(const hid::CCommandChannel* channel, size_t led_count, LightModel model)
-    : channel_(channel), engine_(led_count, model) {}
+    : LightThread(channel, std::make_unique<LightEngine>(led_count, model)) {
+    exit_line_ = exit_line_of(model);
+}
+
+LightThread::LightThread(const hid::CCommandChannel* channel,
+                         std::unique_ptr<LightRenderer> renderer)
+    : channel_(channel), engine_(std::move(renderer)) {}
 
 LightThread::~LightThread() {
     stop_light_thread();
@@ -55,12 +76,12 @@ bool LightThread::running() const {
 
 void LightThread::set_led_count(size_t count) {
     std::lock_guard lock(mutex_);
-    engine_.set_led_count(count);
+    engine_->set_led_count(count);
 }
 
 void LightThread::clear_leds() {
     std::lock_guard lock(mutex_);
-    engine_.set_led_count(engine_.led_count());
+    engine_->set_led_count(engine_->leds().size());
 }
 
 void LightThread::apply_light_settings(const LightSettings& settings,
@@ -71,7 +92,7 @@ void LightThread::apply_light_settings(const LightSettings& settings,
         const uint32_t now = now_ms();
         // The time that passed still belongs to the old setting.
         if (running_ && !frozen()) advance_locked(now);
-        engine_.apply_light_settings(settings, zones, steps, now);
+        engine_->apply_light_settings(settings, zones, steps, now);
         changed_ = true;
     }
     cv_.notify_all();
@@ -84,28 +105,28 @@ void LightThread::set_frame_listener(FrameListener listener) {
 
 void LightThread::set_colour_follow(bool fx_down, bool fx_up) {
     std::lock_guard lock(mutex_);
-    engine_.set_colour_follow(fx_down, fx_up);
+    engine_->set_colour_follow(fx_down, fx_up);
 }
 
 std::vector<LedColour> LightThread::snapshot() const {
     std::lock_guard lock(mutex_);
-    return engine_.leds();
+    return engine_->leds();
 }
 
 std::vector<LedColour> LightThread::current_frame() {
     std::lock_guard lock(mutex_);
     if (running_ && !stop_ && !frozen()) advance_locked(now_ms());
-    return engine_.leds();
+    return engine_->leds();
 }
 
 LedColour LightThread::led(size_t index) const {
     std::lock_guard lock(mutex_);
-    return index < engine_.led_count() ? engine_.leds()[index] : LedColour{};
+    return index < engine_->leds().size() ? engine_->leds()[index] : LedColour{};
 }
 
 LightSettings LightThread::settings() const {
     std::lock_guard lock(mutex_);
-    return engine_.settings();
+    return engine_->settings();
 }
 
 void LightThread::advance_locked(uint32_t now) {
@@ -115,11 +136,11 @@ void LightThread::advance_locked(uint32_t now) {
         last_tick_ = now - kMaxCatchUpTicks;
         elapsed = kMaxCatchUpTicks;
     }
-    const uint64_t before = engine_.frame_number();
-    for (uint32_t i = 1; i <= elapsed; ++i) engine_.tick(last_tick_ + i);
+    const uint64_t before = engine_->frame_number();
+    for (uint32_t i = 1; i <= elapsed; ++i) engine_->tick(last_tick_ + i);
     last_tick_ = now;
     // Only the newest of the frames that ran is of use to a listener.
-    if (listener_ && engine_.frame_number() != before) listener_(engine_.leds());
+    if (listener_ && engine_->frame_number() != before) listener_(engine_->leds());
 }
 
 void LightThread::run() {
@@ -135,8 +156,8 @@ void LightThread::run() {
             continue;
         }
         advance_locked(now_ms());
-        const uint32_t due = engine_.ticks_until_change(last_tick_);
-        if (due == LightEngine::kNoChange) {
+        const uint32_t due = engine_->ticks_until_change(last_tick_);
+        if (due == LightRenderer::kNoChange) {
             // Poll the channel's flags now and then; nothing signals them.
             cv_.wait_for(lock, kClosedIdle * 10, woken);
             continue;
@@ -144,17 +165,9 @@ void LightThread::run() {
         const uint32_t wake = last_tick_ + std::max(due, min_frame_ms_.load());
         cv_.wait_until(lock, epoch_ + std::chrono::milliseconds(wake), woken);
     }
-    switch (engine_.model()) {
-        case LightModel::pad:
-            debug_line("MP灯光线程设定退出");
-            break;
-        case LightModel::headset:
-            debug_line("HD灯光线程设定退出");
-            break;
-        default:
-            debug_line("MS灯光线程设定退出");
-            break;
-    }
+    // Not under the engine lock: the debug sink takes locks of its own.
+    lock.unlock();
+    debug_line(exit_line_);
 }
 
 }  // namespace tellune::device

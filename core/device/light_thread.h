@@ -1,6 +1,6 @@
 #pragma once
-// The light thread of one device: runs a LightEngine in the background and keeps the LED
-// colour list that the preview paints.
+// The light thread of one device: runs a light renderer (the mouse's LightEngine unless told
+// otherwise) in the background and keeps the LED colour list that the preview paints.
 //
 // The engine counts 1 ms ticks, but the thread does not wake every millisecond: it sleeps
 // until the frame can next change (or a new setting arrives), then runs every tick that
@@ -17,7 +17,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -40,6 +42,8 @@ public:
     // `channel` may be null: then the thread always runs.
     explicit LightThread(const hid::CCommandChannel* channel = nullptr, size_t led_count = 0,
                          LightModel model = LightModel::mouse);
+    // Runs `renderer` instead of a LightEngine.
+    LightThread(const hid::CCommandChannel* channel, std::unique_ptr<LightRenderer> renderer);
     ~LightThread();
     LightThread(const LightThread&) = delete;
     LightThread& operator=(const LightThread&) = delete;
@@ -56,10 +60,25 @@ public:
                               const std::vector<LedZoneRecord>& zones = {},
                               const std::vector<LightEffectStep>& steps = {});
     void set_colour_follow(bool fx_down, bool fx_up);
+    // Runs `change` on the renderer under the engine lock, after the ticks that passed so far
+    // (they belong to the state before the change), and wakes the thread: an input such as a
+    // key press takes effect at the time it happened.
+    template <class F>
+    void update(F&& change) {
+        {
+            std::lock_guard lock(mutex_);
+            if (running_ && !frozen()) advance_locked(now_ms());
+            change(*engine_);
+            changed_ = true;
+        }
+        cv_.notify_all();
+    }
     // The shortest time between two frames (kMinFrameMs by default). A device whose frames
     // only feed the picture on screen lets the picture take them with current_frame() and
     // sets a long period here: the thread then wakes only to keep the engine from lagging.
     void set_min_frame_ms(uint32_t ms) { min_frame_ms_ = std::max<uint32_t>(ms, 1); }
+    // The debug line the thread writes when it ends; set before start_light_thread().
+    void set_exit_line(std::string line) { exit_line_ = std::move(line); }
     void set_frame_listener(FrameListener listener);
 
     // The LED colour list as of the last rendered frame.
@@ -83,11 +102,12 @@ private:
     void run();
 
     const hid::CCommandChannel* channel_;
+    std::string exit_line_ = "MS灯光线程设定退出";
     const Clock::time_point epoch_ = Clock::now();
 
     mutable std::mutex mutex_;  // the engine lock: everything below but the counter
     std::condition_variable cv_;
-    LightEngine engine_;
+    std::unique_ptr<LightRenderer> engine_;
     uint32_t last_tick_ = 0;
     bool stop_ = false;
     bool changed_ = false;

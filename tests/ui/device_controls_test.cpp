@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -9,9 +10,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "test_support/wait.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/controls/select_panel.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -122,6 +123,30 @@ TEST_F(SelectPanelTest, OnlyDirectKeyButtonChildrenAreMarked) {
     EXPECT_FALSE(label->property("panelselected").isValid());
 }
 
+TEST_F(SelectPanelTest, ADragMayStartOnAKeyButton) {
+    // The key grabs the mouse when pressed; its events count for the panel too.
+    QSignalSpy notes(&panel_, &CSelectPanelUI::controlNotify);
+    QSignalSpy clicks(keys_[1], &QAbstractButton::clicked);
+    send_mouse(keys_[1], QEvent::MouseButtonPress, {5, 5});  // (35, 15) on the panel
+    EXPECT_TRUE(panel_.IsArmed());
+    send_mouse(keys_[1], QEvent::MouseMove, {25, 8});
+    send_mouse(keys_[1], QEvent::MouseButtonRelease, {25, 8});  // over key 2: no click
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, true, false}));
+    EXPECT_EQ(notes.count(), 1);
+    EXPECT_EQ(clicks.count(), 0);
+    // A click on a key is the key's: nothing is selected, nothing announced.
+    send_mouse(keys_[3], QEvent::MouseButtonPress, {5, 5});
+    send_mouse(keys_[3], QEvent::MouseButtonRelease, {5, 5});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, true, false}));
+    EXPECT_EQ(notes.count(), 1);
+    // A key of another panel inside this one is not watched.
+    auto* inner = new CSelectPanelUI(&panel_);
+    auto* nested = new CDeviceKeyButtonUI(inner);
+    send_mouse(nested, QEvent::MouseButtonPress, {1, 1});
+    EXPECT_FALSE(panel_.IsArmed());
+    EXPECT_TRUE(inner->IsArmed());
+}
+
 TEST_F(SelectPanelTest, DisabledPanelDoesNotArm) {
     panel_.setEnabled(false);
     QSignalSpy notes(&panel_, &CSelectPanelUI::controlNotify);
@@ -140,6 +165,20 @@ TEST_F(SelectPanelTest, ButtonsScaleWithThePanelFromTheirDesignPlaces) {
     EXPECT_EQ(keys_[1]->geometry(), QRect(45, 15, 15, 15));
     panel_.resize(200, 100);
     EXPECT_EQ(keys_[1]->geometry(), QRect(30, 10, 10, 10));
+}
+
+TEST(SelectPanelShape, KeepsItsShapeWhenGivenLessWidth) {
+    CSelectPanelUI panel;
+    panel.set_design_size(QSize(992, 292));
+    EXPECT_FALSE(panel.hasHeightForWidth());  // only when asked to
+    panel.set_keep_aspect(true);
+    EXPECT_TRUE(panel.hasHeightForWidth());
+    EXPECT_TRUE(panel.sizePolicy().hasHeightForWidth());
+    EXPECT_EQ(panel.sizeHint(), QSize(992, 292));
+    EXPECT_EQ(panel.heightForWidth(496), 146);
+    EXPECT_EQ(panel.heightForWidth(640), 188);
+    panel.set_design_size({});
+    EXPECT_FALSE(panel.hasHeightForWidth());
 }
 
 // What the window really shows, read back from its backing store: a button the panel draws
@@ -200,6 +239,30 @@ TEST(SelectPanelDrawing, LoneButtonsAreDrawnByThePanelAndStillRepaint) {
     EXPECT_TRUE(led->updatesEnabled());
     led->SetLightOverlay(0x00FF00, 255, true);  // green
     ASSERT_SOON(on_screen(window, QPoint(85, 25)).green() > 200, 2000);
+}
+
+TEST(DeviceKeyButtonTest, EdgeGlowKeepsTheLegendReadable) {
+    // The same red LED drawn as a solid glow and as an edge glow: the edge glow lights the
+    // rim fully and the middle, where the legend is, only faintly.
+    QWidget window;
+    window.resize(100, 50);
+    auto make = [&window](int x, bool edge) {
+        auto* key = new CDeviceKeyButtonUI(&window);
+        key->setStyleSheet("QPushButton { background: black; border: none; }");
+        key->setGeometry(x, 5, 40, 40);
+        key->set_edge_glow(edge);
+        key->SetLightOverlay(0x0000FF, 255, true);
+        return key;
+    };
+    CDeviceKeyButtonUI* solid = make(0, false);
+    CDeviceKeyButtonUI* edge = make(50, true);
+    EXPECT_TRUE(edge->edge_glow());
+    const QImage a = solid->grab().toImage(), b = edge->grab().toImage();
+    const QPoint middle(20, 20), rim(2, 20);
+    EXPECT_GT(a.pixelColor(middle).red(), 200);
+    EXPECT_LT(b.pixelColor(middle).red(), 100);
+    EXPECT_GT(b.pixelColor(middle).red(), 30);  // lit a little
+    EXPECT_GT(b.pixelColor(rim).red(), 200);
 }
 
 TEST(DeviceKeyButtonTest, DoubleClickSendsOnlyWhenEnabled) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
 #include <vector>
 
 namespace tellune::ui {
@@ -71,6 +72,31 @@ TEST(RoutingTest, AddFrontOverridesAndHandlersMayExtendTheTable) {
     EXPECT_EQ(added, 1);
     EXPECT_EQ(table.match("late_0"), -1);
     EXPECT_EQ(table.match("nothing"), std::nullopt);
+}
+
+TEST(RoutingTest, FiltersDeclineToTheNextMatch) {
+    RouteTable table;
+    QStringList calls;
+    bool keyboard_shown = false;
+    table.add("polling_rate_option_", Match::Prefix,
+              [&](const Notification&, int n) { calls << QString("mouse %1").arg(n); });
+    table.add_filter_front("polling_rate_option_", Match::Prefix, [&](const Notification&, int n) {
+        if (!keyboard_shown) return false;
+        calls << QString("keyboard %1").arg(n);
+        return true;
+    });
+    // A filter that always declines and grows the table: later entries are still found.
+    table.add_filter_front("key_", Match::Prefix, [&](const Notification&, int) {
+        table.add("late", Match::NoCase, [&](const Notification&, int) { calls << "late"; });
+        return false;
+    });
+    EXPECT_TRUE(table.dispatch(named("polling_rate_option_2")));
+    keyboard_shown = true;
+    EXPECT_TRUE(table.dispatch(named("polling_rate_option_3")));
+    // Every matching entry declined: not handled.
+    EXPECT_FALSE(table.dispatch(named("key_4")));
+    EXPECT_TRUE(table.dispatch(named("late")));
+    EXPECT_EQ(calls, (QStringList{"mouse 2", "keyboard 3", "late"}));
 }
 
 }  // namespace

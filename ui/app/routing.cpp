@@ -3,11 +3,15 @@
 namespace tellune::ui {
 
 void RouteTable::add(const QString& name, Match match, Handler handler) {
-    entries_.push_back({name, match, std::move(handler)});
+    entries_.push_back({name, match, std::move(handler), {}});
 }
 
 void RouteTable::add_front(const QString& name, Match match, Handler handler) {
-    entries_.insert(entries_.begin(), Entry{name, match, std::move(handler)});
+    entries_.insert(entries_.begin(), Entry{name, match, std::move(handler), {}});
+}
+
+void RouteTable::add_filter_front(const QString& name, Match match, Filter filter) {
+    entries_.insert(entries_.begin(), Entry{name, match, {}, std::move(filter)});
 }
 
 std::optional<int> RouteTable::index_after_prefix(const QString& name, const QString& prefix) {
@@ -23,8 +27,9 @@ std::optional<int> RouteTable::index_after_prefix(const QString& name, const QSt
     return value;
 }
 
-const RouteTable::Entry* RouteTable::find(const QString& name, int* index) const {
-    for (const Entry& e : entries_) {
+const RouteTable::Entry* RouteTable::find(const QString& name, int* index, size_t from) const {
+    for (size_t at = from; at < entries_.size(); ++at) {
+        const Entry& e = entries_[at];
         switch (e.match) {
             case Match::Exact:
                 if (name == e.name) return *index = -1, &e;
@@ -48,12 +53,20 @@ std::optional<int> RouteTable::match(const QString& name) const {
 
 bool RouteTable::dispatch(const Notification& n) const {
     int index = -1;
-    const Entry* entry = find(n.sender, &index);
-    if (!entry) return false;
-    // A handler may add entries; run a copy so the table can grow underneath it.
-    const Handler handler = entry->handler;
-    if (handler) handler(n, index);
-    return true;
+    for (const Entry* entry = find(n.sender, &index); entry;) {
+        // A handler may add entries; run a copy so the table can grow underneath it.
+        if (!entry->filter) {
+            const Handler handler = entry->handler;
+            if (handler) handler(n, index);
+            return true;
+        }
+        const size_t next = size_t(entry - entries_.data()) + 1;
+        const Filter filter = entry->filter;
+        if (filter(n, index)) return true;
+        // Entries the filter added at the back are searched too.
+        entry = find(n.sender, &index, next);
+    }
+    return false;
 }
 
 }  // namespace tellune::ui

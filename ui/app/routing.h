@@ -22,12 +22,17 @@ class RouteTable {
 public:
     // `index` is the number after a prefix, -1 for whole-name entries.
     using Handler = std::function<void(const Notification& n, int index)>;
+    // Like a handler, but may decline (return false): the search then goes on to the next
+    // matching entry. For a name several pages share, each taking only its own page.
+    using Filter = std::function<bool(const Notification& n, int index)>;
 
     void add(const QString& name, Match match, Handler handler);
     // Puts an entry before all others, so it overrides an earlier one for the same name.
     void add_front(const QString& name, Match match, Handler handler);
+    // A declining entry, before all others.
+    void add_filter_front(const QString& name, Match match, Filter filter);
 
-    // Runs the first matching handler; false when no entry matched.
+    // Runs the first matching handler that does not decline; false when none took it.
     bool dispatch(const Notification& n) const;
     // The index of the first matching entry's name, or nothing. Prefix entries give the
     // parsed index, whole-name entries -1.
@@ -43,8 +48,10 @@ private:
         QString name;
         Match match;
         Handler handler;
+        Filter filter;
     };
-    const Entry* find(const QString& name, int* index) const;
+    // The first matching entry from `from` on.
+    const Entry* find(const QString& name, int* index, size_t from = 0) const;
 
     std::vector<Entry> entries_;
 };

@@ -3,13 +3,15 @@
 #include <QDir>
 #include <QMouseEvent>
 #include <QMoveEvent>
-#include <QResizeEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QRadialGradient>
+#include <QResizeEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <array>
 
 #include "core/platform/platform.h"
 
@@ -113,14 +115,12 @@ bool CDeviceKeyButtonUI::event(QEvent* e) {
             case QEvent::Move:
                 // The place it left shows the picture again.
                 if (parentWidget())
-                    parentWidget()->update(
-                        QRect(static_cast<QMoveEvent*>(e)->oldPos(), size()));
+                    parentWidget()->update(QRect(static_cast<QMoveEvent*>(e)->oldPos(), size()));
                 refresh();
                 break;
             case QEvent::Resize:
                 if (parentWidget())
-                    parentWidget()->update(
-                        QRect(pos(), static_cast<QResizeEvent*>(e)->oldSize()));
+                    parentWidget()->update(QRect(pos(), static_cast<QResizeEvent*>(e)->oldSize()));
                 refresh();
                 break;
             default:
@@ -128,6 +128,13 @@ bool CDeviceKeyButtonUI::event(QEvent* e) {
         }
     }
     return handled;
+}
+
+void CDeviceKeyButtonUI::set_edge_glow(bool edge) {
+    if (edge == edge_glow_) return;
+    edge_glow_ = edge;
+    glow_mask_ = QImage();  // drawn again in the new shape
+    refresh();
 }
 
 void CDeviceKeyButtonUI::set_name_text_colour(const QString& colour) {
@@ -170,9 +177,8 @@ const QImage& CDeviceKeyButtonUI::base() {
     // What the style's look depends on, read without building a style option: that costs
     // more than the cached copy when LEDs repaint many times a second.
     const int state = (isEnabled() ? 1 : 0) | (hasFocus() ? 2 : 0) |
-                      (underMouse() && testAttribute(Qt::WA_Hover) ? 4 : 0) |
-                      (isDown() ? 8 : 0) | (isChecked() ? 16 : 0) |
-                      (isActiveWindow() ? 32 : 0);
+                      (underMouse() && testAttribute(Qt::WA_Hover) ? 4 : 0) | (isDown() ? 8 : 0) |
+                      (isChecked() ? 16 : 0) | (isActiveWindow() ? 32 : 0);
     const qreal ratio = devicePixelRatioF();
     const BaseKey key{state, size(), ratio, panel_selected_, text()};
     if (key != base_key_ || base_.isNull()) {
@@ -202,13 +208,27 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(ratio, ratio);
         const QRectF area(rect());
-        QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
-        gradient.setColorAt(0.0, QColor(0, 0, 0, 255));
-        gradient.setColorAt(0.55, QColor(0, 0, 0, 255));
-        gradient.setColorAt(1.0, QColor(0, 0, 0, 0));
         painter.setPen(Qt::NoPen);
-        painter.setBrush(gradient);
-        painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
+        if (edge_glow_) {
+            // A faint middle that brightens towards the rim, where the light of a keycap
+            // shows; the legend in the middle stays readable.
+            const QRectF inner = area.adjusted(1, 1, -1, -1);
+            painter.setBrush(QColor(0, 0, 0, 70));
+            painter.drawRoundedRect(inner, 3, 3);
+            const qreal rim = qBound<qreal>(2.0, qMin(area.width(), area.height()) / 6.0, 6.0);
+            QPainterPath ring;
+            ring.addRoundedRect(inner, 3, 3);
+            ring.addRoundedRect(inner.adjusted(rim, rim, -rim, -rim), 2, 2);
+            painter.setBrush(QColor(0, 0, 0, 255));
+            painter.drawPath(ring);  // odd-even fill: the rim alone
+        } else {
+            QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
+            gradient.setColorAt(0.0, QColor(0, 0, 0, 255));
+            gradient.setColorAt(0.55, QColor(0, 0, 0, 255));
+            gradient.setColorAt(1.0, QColor(0, 0, 0, 0));
+            painter.setBrush(gradient);
+            painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
+        }
     }
     if (lit_.size() != pixels) lit_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     lit_.setDevicePixelRatio(under.devicePixelRatio());
@@ -221,6 +241,10 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
         return (t + (t >> 8)) >> 8;
     };
     const QRgb solid = qRgb(int(red), int(green), int(blue));
+    // The glow alone, by mask value, made when first needed: over the clear parts of the
+    // look (most of a key) it is the whole pixel, and a mask has only a few values.
+    std::array<QRgb, 256> glow_only{};
+    std::array<bool, 256> known{};
     for (int y = 0; y < pixels.height(); ++y) {
         const uchar* alpha = glow_mask_.constScanLine(y);
         const auto* below = reinterpret_cast<const QRgb*>(under.constScanLine(y));
@@ -228,9 +252,21 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
         for (int x = 0; x < pixels.width(); ++x) {
             // The glow (premultiplied) over the look: glow + look * (1 - glow alpha). Most
             // of the shape is either clear or solid.
-            const uint32_t a = times(alpha[x], scale);
+            const uchar m = alpha[x];
+            const QRgb b = below[x];
+            if (b == 0) {
+                if (!known[m]) {
+                    const uint32_t a = times(m, scale);
+                    glow_only[m] = qRgba(int(times(red, a)), int(times(green, a)),
+                                         int(times(blue, a)), int(a));
+                    known[m] = true;
+                }
+                line[x] = glow_only[m];
+                continue;
+            }
+            const uint32_t a = times(m, scale);
             if (a == 0) {
-                line[x] = below[x];
+                line[x] = b;
                 continue;
             }
             if (a == 255) {
@@ -238,7 +274,6 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
                 continue;
             }
             const uint32_t keep = 255 - a;
-            const QRgb b = below[x];
             line[x] = qRgba(int(times(red, a) + times(uint32_t(qRed(b)), keep)),
                             int(times(green, a) + times(uint32_t(qGreen(b)), keep)),
                             int(times(blue, a) + times(uint32_t(qBlue(b)), keep)),

@@ -17,6 +17,7 @@ class CDeviceKeyButtonUI : public QPushButton {
     Q_PROPERTY(QString lightimage READ light_image WRITE set_light_image)
     Q_PROPERTY(QString keysetimage READ keyset_image WRITE set_keyset_image)
     Q_PROPERTY(QString gmnametextcolor READ name_text_colour WRITE set_name_text_colour)
+    Q_PROPERTY(bool edgeglow READ edge_glow WRITE set_edge_glow)
 public:
     static constexpr const char* kClassName = "DeviceKeyButton";
 
@@ -30,6 +31,10 @@ public:
     QString light_image() const { return light_image_; }
     void set_keyset_image(const QString& image);
     QString keyset_image() const { return keyset_image_; }
+    // The glow lights the button's edge strongly and its middle faintly, so that a key's
+    // legend stays readable under its LED colour (keyboard keys); off: one solid glow.
+    void set_edge_glow(bool edge);
+    bool edge_glow() const { return edge_glow_; }
     // Accepted for the layouts' sake; nothing draws it.
     void set_name_text_colour(const QString& colour);
     QString name_text_colour() const { return name_text_colour_; }
@@ -99,6 +104,7 @@ private:
     int spare_a_ = -1;
     int spare_b_ = 0;
     bool keyset_hidden_ = true;
+    bool edge_glow_ = false;
     bool drawn_by_panel_ = false;
     bool light_shown_ = false;
     uint32_t light_colour_ = 255;

@@ -1,5 +1,6 @@
 #include "ui/controls/select_panel.h"
 
+#include <QChildEvent>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,7 +34,29 @@ void CSelectPanelUI::set_fill_colour(const QString& colour) {
 
 void CSelectPanelUI::set_design_size(const QSize& size) {
     design_size_ = size;
+    updateGeometry();
     place_children();
+}
+
+void CSelectPanelUI::set_keep_aspect(bool keep) {
+    keep_aspect_ = keep;
+    QSizePolicy policy = sizePolicy();
+    policy.setHeightForWidth(keep);
+    setSizePolicy(policy);
+    updateGeometry();
+}
+
+QSize CSelectPanelUI::sizeHint() const {
+    return keep_aspect_ && !design_size_.isEmpty() ? design_size_ : QWidget::sizeHint();
+}
+
+bool CSelectPanelUI::hasHeightForWidth() const {
+    return keep_aspect_ && !design_size_.isEmpty();
+}
+
+int CSelectPanelUI::heightForWidth(int width) const {
+    if (!hasHeightForWidth()) return QWidget::heightForWidth(width);
+    return qRound(double(width) * design_size_.height() / design_size_.width());
 }
 
 void CSelectPanelUI::resizeEvent(QResizeEvent* e) {
@@ -90,9 +113,8 @@ const QPixmap& CSelectPanelUI::rendered() {
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (picture_.isEmpty() || (rendered_.size() == pixels && rendered_.devicePixelRatio() == ratio))
         return rendered_;
-    const QString path = QDir::isAbsolutePath(picture_)
-                             ? picture_
-                             : CDeviceKeyButtonUI::image_folder() + picture_;
+    const QString path =
+        QDir::isAbsolutePath(picture_) ? picture_ : CDeviceKeyButtonUI::image_folder() + picture_;
     rendered_ = QPixmap(pixels);
     rendered_.setDevicePixelRatio(ratio);
     rendered_.fill(fill_.isValid() ? fill_ : QColor(Qt::transparent));
@@ -133,34 +155,73 @@ void CSelectPanelUI::paintEvent(QPaintEvent* e) {
         if (!button || !button->drawn_by_panel() || button->isHidden()) continue;
         const QRect g = button->geometry();
         if (!g.intersects(changed)) continue;
-        painter.save();
+        // The look is exactly the button's size: no clip and no saved state needed, which
+        // counts when a whole keyboard of keys repaints every frame.
         painter.translate(g.topLeft());
-        painter.setClipRect(QRect(QPoint(0, 0), g.size()), Qt::IntersectClip);
         button->paint_look(painter);
-        painter.restore();
+        painter.translate(-g.topLeft());
     }
 }
 
 void CSelectPanelUI::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);
-    if (!isEnabled()) return;
-    armed_ = true;
-    start_ = e->position().toPoint();
+    press(e->position().toPoint());
     e->accept();
 }
 
 void CSelectPanelUI::mouseMoveEvent(QMouseEvent* e) {
     QWidget::mouseMoveEvent(e);
+    move(e->position().toPoint());
+}
+
+void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* e) {
+    QWidget::mouseReleaseEvent(e);
+    release();
+}
+
+void CSelectPanelUI::childEvent(QChildEvent* e) {
+    QWidget::childEvent(e);
+    // The child is not fully made yet: which kind it is shows when its events come.
+    if (e->added() && e->child()->isWidgetType()) e->child()->installEventFilter(this);
+}
+
+bool CSelectPanelUI::eventFilter(QObject* watched, QEvent* e) {
+    auto* button = qobject_cast<CDeviceKeyButtonUI*>(watched);
+    if (!button || button->parent() != this) return QWidget::eventFilter(watched, e);
+    // A press on a key grabs the mouse for that key; the panel watches its events so that
+    // a drag from there still selects. The key keeps its own handling.
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+            press(button->mapToParent(static_cast<QMouseEvent*>(e)->position().toPoint()));
+            break;
+        case QEvent::MouseMove:
+            move(button->mapToParent(static_cast<QMouseEvent*>(e)->position().toPoint()));
+            break;
+        case QEvent::MouseButtonRelease:
+            release();
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void CSelectPanelUI::press(QPoint at) {
+    if (!isEnabled()) return;
+    armed_ = true;
+    start_ = at;
+}
+
+void CSelectPanelUI::move(QPoint at) {
     if (armed_) dragging_ = true;
     if (!dragging_) return;
-    current_ = e->position().toPoint();
+    current_ = at;
     selection_ = {std::min(start_.x(), current_.x()), std::min(start_.y(), current_.y()),
                   std::max(start_.x(), current_.x()), std::max(start_.y(), current_.y())};
     update();
 }
 
-void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* e) {
-    QWidget::mouseReleaseEvent(e);
+void CSelectPanelUI::release() {
     armed_ = false;
     if (!dragging_) return;  // a click without movement selects nothing
     dragging_ = false;

@@ -1,7 +1,8 @@
 #pragma once
 // CSelectPanelUI: the device picture. Its key and LED buttons sit at fixed places on it;
 // dragging a rectangle over it marks the buttons under the rectangle and announces
-// "click_select_end".
+// "click_select_end". A drag may start on a button as well: on a picture covered with keys
+// there is hardly any room between them.
 
 #include <QColor>
 #include <QPixmap>
@@ -27,6 +28,7 @@ class CSelectPanelUI : public QWidget {
     Q_PROPERTY(QString picture READ picture WRITE set_picture)
     Q_PROPERTY(QSize designsize READ design_size WRITE set_design_size)
     Q_PROPERTY(QString fillcolor READ fill_colour WRITE set_fill_colour)
+    Q_PROPERTY(bool keepaspect READ keep_aspect WRITE set_keep_aspect)
 public:
     static constexpr const char* kClassName = "SelectPanel";
 
@@ -46,6 +48,14 @@ public:
     void set_fill_colour(const QString& colour);
     QString fill_colour() const { return fill_.isValid() ? fill_.name() : QString(); }
 
+    // With a design size: the panel asks for it, and keeps its shape when the layout gives
+    // it less width (a wide picture in a narrow window).
+    void set_keep_aspect(bool keep);
+    bool keep_aspect() const { return keep_aspect_; }
+    QSize sizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+
     bool IsArmed() const { return armed_; }
     bool IsDragging() const { return dragging_; }
     SelectionRect Selection() const { return selection_; }
@@ -58,10 +68,16 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void childEvent(QChildEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
+    // The rubber band, at panel coordinates, from the panel's own events and its buttons'.
+    void press(QPoint at);
+    void move(QPoint at);
+    void release();
     void mark_children();
     void place_children();
     void choose_drawn_children();
@@ -72,6 +88,7 @@ private:
     // The picture rendered at the panel's size: the LEDs repaint over it many times a second.
     QPixmap rendered_;
     QSize design_size_;
+    bool keep_aspect_ = false;
     bool armed_ = false;
     bool dragging_ = false;
     QPoint start_;

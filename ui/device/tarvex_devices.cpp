@@ -21,21 +21,6 @@
 
 namespace tellune::ui {
 
-CTarvexKeyboardDevice::CTarvexKeyboardDevice(std::shared_ptr<hid::HidBackend> backend,
-                                             QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent) {
-    SetKind(kDeviceKeyboard);
-    SetProfileData(std::make_unique<CKeyboardProfiledata>());
-}
-
-CTarvexKeyboardDevice::~CTarvexKeyboardDevice() {
-    StopThreads();
-}
-
-CKeyboardProfiledata* CTarvexKeyboardDevice::KeyboardProfile() const {
-    return static_cast<CKeyboardProfiledata*>(ProfileData());
-}
-
 void register_device_controls(std::shared_ptr<hid::HidBackend> backend) {
     register_custom_controls();
     register_voice_controls();

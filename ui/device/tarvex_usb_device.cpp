@@ -77,6 +77,12 @@ void CTarvexUSBDevice::BindPageControls() {
     }
 }
 
+void CTarvexUSBDevice::BindLightButton(int n, CDeviceKeyButtonUI* button) {
+    if (n < 0 || size_t(n) >= lights_.size()) return;
+    lights_[size_t(n)] = button;
+    if (button) button->SetLightOverlay(0, 0, false);
+}
+
 int CTarvexUSBDevice::apply_light_settings() {
     return 0;
 }

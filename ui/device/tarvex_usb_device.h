@@ -208,6 +208,8 @@ protected:
     // Subclass construction: the kind, then the profile object, which gets the kind's
     // default profile path.
     void SetKind(int kind) { kind_ = kind; }
+    // Makes `button` light button n as well (a device whose key buttons show its LEDs).
+    void BindLightButton(int n, CDeviceKeyButtonUI* button);
     void SetProfileData(std::unique_ptr<CBasicProfiledata> profile);
     // The input-report thread: debug line on exit, and what the first usage value means.
     virtual std::string InputThreadExitLine() const;

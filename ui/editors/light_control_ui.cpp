@@ -119,6 +119,19 @@ void CLightControlUI::fill_custom_modes(const std::vector<std::string>& names) {
     }
 }
 
+void CLightControlUI::fill_zzcc_modes(const QStringList& names) {
+    if (auto* combo = child<QComboBox>(kZzccCombo)) {
+        const QSignalBlocker block(combo);
+        const int current = combo->currentIndex();
+        combo->clear();
+        for (const QString& name : names) {
+            combo->addItem(name);
+            combo->setItemData(combo->count() - 1, QSize(0, kItemHeight), Qt::SizeHintRole);
+        }
+        combo->setCurrentIndex(current < combo->count() ? current : -1);
+    }
+}
+
 void CLightControlUI::retranslate_modes() {
     if (auto* combo = child<QComboBox>(kModeCombo))
         for (int i = 0; i < combo->count(); ++i) {

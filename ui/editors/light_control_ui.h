@@ -9,6 +9,7 @@
 // signals of the control it changes.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -46,6 +47,8 @@ public:
     void fill_modes(const std::vector<BuiltInLightName>& names, int brightness_max, int speed_max);
     // The keyboard's custom effects.
     void fill_custom_modes(const std::vector<std::string>& names);
+    // The keyboard's zone schemes (ZZCCLedMode), as shown.
+    void fill_zzcc_modes(const QStringList& names);
     // Translates the mode items again (after a language change).
     void retranslate_modes();
 
