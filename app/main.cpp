@@ -4,11 +4,14 @@
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "core/hid/device_slots.h"
 #include "core/hid/hidraw_backend.h"
 #include "core/platform/platform.h"
 #include "emulator/emulated_backend.h"
+#include "emulator/fault_spec.h"
 #include "emulator/products.h"
 #include "ui/app/app_options.h"
 #include "ui/app/device_pages.h"
@@ -38,6 +41,10 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
         probe.ScanOnce();
         if (found > 0) {
             tellune::debug_printf("devices: hidraw (%d interfaces found)", found);
+            if (const char* faults = std::getenv(tellune::emulator::kFaultsVariable);
+                faults && *faults)
+                std::fprintf(stderr, "%s: ignored, the program runs on real devices\n",
+                             tellune::emulator::kFaultsVariable);
             return hidraw;
         }
         tellune::debug_line("devices: no supported device on hidraw, using the emulated devices");
@@ -50,6 +57,9 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
     demo->plug(tellune::emulator::make_keyboard());
     demo->plug(tellune::emulator::make_mouse_pad());
     demo->plug(tellune::emulator::make_headset());
+    // A rule that does not parse is reported and left out; the program starts regardless.
+    for (const std::string& line : tellune::emulator::apply_faults_from_environment(*demo))
+        std::fprintf(stderr, "%s\n", line.c_str());
     return demo;
 }
 
