@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/platform/platform.h"
+#include "core/profile/json_file.h"
 
 namespace tellune {
 namespace {
@@ -58,7 +59,9 @@ std::string default_light_names_file() {
 bool is_plain_file_name(std::string_view name) {
     if (name.empty()) return false;
     if (name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos) return false;
-    return name.find("..") == std::string_view::npos;
+    // Our JSON writer stores invalid UTF-8 as U+FFFD: a name with such bytes would no longer
+    // name its file once the list that holds it is written back.
+    return name.find("..") == std::string_view::npos && is_valid_utf8(name);
 }
 
 }  // namespace tellune

@@ -254,7 +254,9 @@ bool ProfileList::reload() {
             continue;
         }
         const Json::Value& name = json_get(entry, kNameKey);
-        std::string text = name.isString() ? trim_profile_name(name.asString()) : std::string();
+        // As the list will store it: bytes that are not UTF-8 become U+FFFD.
+        std::string text =
+            name.isString() ? trim_profile_name(valid_utf8(name.asString())) : std::string();
         changed = changed || !name.isString() || text != name.asString();
         loaded.push_back({std::move(text), uuid.asString()});
         needs_name.push_back(loaded.back().name.empty());
