@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/audio/audio_library.h"
 #include "core/hid/device_slots.h"
 #include "core/hid/hidraw_backend.h"
 #include "core/platform/platform.h"
+#include "core/profile/device_folders.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/fault_spec.h"
 #include "emulator/products.h"
@@ -32,12 +34,12 @@ void print_usage() {
 }
 
 // Real devices through hidraw; the emulated demo devices when asked to, or when a first
-// scan finds no supported device, so the program always has something to show.
+// scan finds no supported device at all, so the program always has something to show.
 std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
     if (!emulate) {
         auto hidraw = std::make_shared<tellune::hid::HidrawBackend>();
         int found = 0;
-        tellune::hid::DeviceScanner probe(*hidraw, {[&found](int) { ++found; }, {}, {}});
+        tellune::hid::DeviceScanner probe(*hidraw, {[&found](int) { ++found; }, {}, {}, {}});
         probe.ScanOnce();
         if (found > 0) {
             tellune::debug_printf("devices: hidraw (%d interfaces found)", found);
@@ -47,10 +49,18 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
                              tellune::emulator::kFaultsVariable);
             return hidraw;
         }
+        // A device is there but may not be opened: the window says why, rather than
+        // quietly showing the emulated devices instead of the user's own.
+        if (!probe.DeniedNodes().empty()) {
+            tellune::debug_line("devices: hidraw (supported devices found, access refused)");
+            return hidraw;
+        }
         tellune::debug_line("devices: no supported device on hidraw, using the emulated devices");
     } else {
         tellune::debug_line("devices: emulated (--emulate)");
     }
+    // The emulated headset's sound goes to the emulated chip.
+    tellune::ui::app_options().audio_library = std::string(tellune::audio::kEmulatedLibraryName);
     // One of each product, the mouse plugged first so that its page is the one shown.
     auto demo = std::make_shared<tellune::emulator::EmulatedBackend>();
     demo->plug(tellune::emulator::make_mouse());
@@ -107,6 +117,9 @@ int main(int argc, char** argv) {
             tellune::debug_line("already running, but it does not answer");
             return 0;
     }
+
+    // Only now is no other instance writing our files: what a killed write left is stale.
+    tellune::remove_stale_data_temporaries();
 
     const QString data = QString::fromStdString(tellune::program_data_folder());
     PrivateFonts fonts;

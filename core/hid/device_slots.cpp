@@ -1,5 +1,6 @@
 #include "core/hid/device_slots.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/hid/hid_path.h"
@@ -92,12 +93,16 @@ void DeviceScanner::scan_pass() {
         all_present = true;
         for (const DeviceSlot& s : slots_) all_present &= s.present != 0;
     }
-    if (!all_present) discover();
+    if (all_present)
+        update_denied({});  // every slot is bound: nothing refused matters
+    else
+        discover();
     check_removal();
 }
 
 void DeviceScanner::discover() {
     const auto& table = hid_match_table();
+    std::vector<std::string> refused;
     probe_.Enumerate();
     while (std::optional<std::string> path = probe_.NextPath()) {
         uint16_t vendor = parse_vendor_id(*path);
@@ -120,6 +125,8 @@ void DeviceScanner::discover() {
 
         if (!probe_.Open(*path, true, false, true, false)) {
             retry_ = true;  // busy or not yet ours to open: look again next time
+            if (std::string node = backend_.access_denied(*path); !node.empty())
+                refused.push_back(std::move(node));
             continue;
         }
         HidAttributes attributes = probe_.Attributes();
@@ -156,6 +163,27 @@ void DeviceScanner::discover() {
         }
     }
     probe_.FreePaths();
+    update_denied(refused);
+}
+
+void DeviceScanner::update_denied(const std::vector<std::string>& refused) {
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(denied_, [&](const auto& entry) {
+        return std::find(refused.begin(), refused.end(), entry.first) == refused.end();
+    });
+    for (const std::string& node : refused) denied_.emplace(node, now);  // keeps the first time
+    std::vector<std::string> settled;
+    for (const auto& [node, since] : denied_)
+        if (now - since >= access_settle_) settled.push_back(node);
+    if (settled == denied_told_) return;
+    denied_told_ = settled;
+    if (callbacks_.access_denied) callbacks_.access_denied(settled);
+}
+
+std::vector<std::string> DeviceScanner::DeniedNodes() const {
+    std::vector<std::string> nodes;
+    for (const auto& entry : denied_) nodes.push_back(entry.first);
+    return nodes;
 }
 
 void DeviceScanner::check_removal() {

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -59,7 +61,13 @@ public:
         std::function<void(int slot)> arrival;
         std::function<void(int slot)> removal;
         std::function<void()> first_pass;  // once, after the first complete pass
+        // The device nodes of supported interfaces that this user may not open, each refused
+        // for longer than the settle time (udev sets the rights of a new node shortly after
+        // it appears); called whenever that list changes, empty when all is well again.
+        std::function<void(const std::vector<std::string>& nodes)> access_denied;
     };
+
+    static constexpr std::chrono::milliseconds kAccessSettle{2000};
 
     DeviceScanner(HidBackend& backend, Callbacks callbacks);
     ~DeviceScanner();
@@ -76,12 +84,17 @@ public:
     void ScanOnce();
     // A copy of the slot list.
     std::vector<DeviceSlot> Slots() const;
+    // Nodes refused in the last pass, settled or not. Scanning thread only.
+    std::vector<std::string> DeniedNodes() const;
+    // How long a node must stay refused before it is reported (tests shorten it).
+    void SetAccessSettle(std::chrono::milliseconds settle) { access_settle_ = settle; }
 
 private:
     void run(int period_ms);
     void scan_pass();
     void discover();
     void check_removal();
+    void update_denied(const std::vector<std::string>& refused);
 
     HidBackend& backend_;
     Callbacks callbacks_;
@@ -90,6 +103,9 @@ private:
     bool looked_ = false;
     bool retry_ = false;
     uint64_t seen_changes_ = 0;
+    std::chrono::milliseconds access_settle_ = kAccessSettle;
+    std::map<std::string, std::chrono::steady_clock::time_point> denied_;  // node -> first refusal
+    std::vector<std::string> denied_told_;
 
     mutable std::mutex slots_mutex_;
     std::vector<DeviceSlot> slots_;

@@ -67,6 +67,10 @@ public:
     // access rights, so a scan may skip a pass that would find nothing new. A backend
     // that cannot tell returns a new number on every call.
     virtual uint64_t change_count() { return ++calls_; }
+    // The device node behind `path` when the interface is there but this user may not open
+    // it for reading and writing (its rights, not its state); empty otherwise. Called after
+    // an open failed, to tell the user why. Backends without access rights return empty.
+    virtual std::string access_denied(const std::string& /*path*/) { return {}; }
 
 private:
     uint64_t calls_ = 0;

@@ -287,6 +287,19 @@ std::vector<std::string> HidrawBackend::enumerate() {
     return paths;
 }
 
+std::string HidrawBackend::access_denied(const std::string& path) {
+    std::string node(interface_path_node(path));
+    std::string name = fs::path(node).filename().string();
+    NodeInfo info;
+    if (name.rfind("hidraw", 0) != 0 || !read_node_info(options_.sysfs_root, name, info)) return {};
+    const int fd = options_.open_node(node, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    return errno == EACCES || errno == EPERM ? node : std::string();
+}
+
 std::unique_ptr<HidConnection> HidrawBackend::open(const std::string& path, OpenMode mode) {
     std::string node(interface_path_node(path));
     std::string name = fs::path(node).filename().string();

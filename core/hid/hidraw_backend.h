@@ -27,6 +27,7 @@ public:
     std::unique_ptr<HidConnection> open(const std::string& path, OpenMode mode) override;
     // Watches the device folder: nodes come and go there, and udev sets their rights there.
     uint64_t change_count() override;
+    std::string access_denied(const std::string& path) override;
     ~HidrawBackend() override;
 
 private:

@@ -46,7 +46,9 @@ std::function<void(std::string_view)>& debug_sink() {
 
 }  // namespace
 
-std::string_view program_version() { return TELLUNE_VERSION; }
+std::string_view program_version() {
+    return TELLUNE_VERSION;
+}
 
 std::string program_data_folder() {
     if (const char* env = std::getenv("TELLUNE_DATA_DIR"); env && *env) return with_slash(env);
@@ -58,9 +60,13 @@ std::string program_data_folder() {
     return with_slash(TELLUNE_INSTALL_DATADIR);
 }
 
-std::string default_data_folder() { return program_data_folder() + "DefaultData/"; }
+std::string default_data_folder() {
+    return program_data_folder() + "DefaultData/";
+}
 
-std::string application_data_folder() { return user_data_folder({}); }
+std::string application_data_folder() {
+    return user_data_folder({});
+}
 
 std::string user_data_folder(std::string_view device_folder_name) {
     fs::path base;
@@ -103,6 +109,15 @@ void debug_line(std::string_view text) {
     std::fputc('\n', stderr);
 }
 
+void warning_line(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    std::lock_guard lock(debug_mutex());
+    if (debug_sink())
+        debug_sink()(text);
+    else
+        std::fprintf(stderr, "tellune: %.*s\n", int(text.size()), text.data());
+}
+
 void debug_printf(const char* format, ...) {
     {
         // Cheap exit on the hot paths (every command exchange) when nobody listens.
@@ -129,7 +144,8 @@ std::string format_time_stamp(int year, int month, int day, int hour, int minute
 std::string make_time_stamp() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
     std::tm local{};
     localtime_r(&t, &local);
     return format_time_stamp(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,

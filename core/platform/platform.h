@@ -33,6 +33,9 @@ std::string user_data_folder(std::string_view device_folder_name);
 void debug_line(std::string_view text);
 void debug_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 bool debug_enabled();
+// A problem the user has to act on (a device that may not be opened): written to stderr
+// whatever TELLUNE_DEBUG says, or to the debug sink when one is set.
+void warning_line(std::string_view text);
 // Replaces the destination of debug lines (nullptr restores stderr). The sink sees every
 // line regardless of TELLUNE_DEBUG.
 void set_debug_sink(std::function<void(std::string_view)> sink);

@@ -33,9 +33,10 @@ protected:
         texts().clear();
     }
     // Builds and starts a new window; the devices plugged so far are found by its first scan.
-    void open_window() {
+    // `backend`: another than the emulated one (hidraw over a fake sysfs tree).
+    void open_window(std::shared_ptr<hid::HidBackend> backend = nullptr) {
         wnd_ = std::make_unique<CMainWnd>(*language_);
-        pages_ = install_program_extensions(*wnd_, backend_);
+        pages_ = install_program_extensions(*wnd_, backend ? std::move(backend) : backend_);
         wnd_->set_quit_handler([] {});
         ASSERT_TRUE(wnd_->load());
         wnd_->init();

@@ -1,6 +1,7 @@
 #include "ui/app/device_pages.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLayout>
 #include <QStackedWidget>
 #include <chrono>
@@ -22,6 +23,7 @@ constexpr char kPowerLayout[] = "XML/CustomControlXML/MpDevicePower.ui";
 constexpr char kDeviceSwitch[] = "device_switch";
 constexpr char kSelectLayout[] = "device_select_layout";
 constexpr char kNoDevice[] = "No_device_Link";
+constexpr char kAccessNotice[] = "nodevice_access_text";  // the label and its text id
 
 // Tabs 1..8 of a page; tab n shows the panels of device status n.
 constexpr const char* kPageTabs[] = {"deng_Op_tab",   "key_Op_tab",       "macro_Op_tab",
@@ -86,6 +88,13 @@ const std::array<DevicePageEntry, 4>& device_page_table() {
     return table;
 }
 
+QList<uint> device_kind_report_words() {
+    QList<uint> words = {2, 3, 0, 2, uint(device_kind_table().size())};
+    for (const DeviceKindEntry& k : device_kind_table())
+        words << k.vendor << k.product << uint(k.kind);
+    return words;
+}
+
 DevicePages::DevicePages(std::shared_ptr<hid::HidBackend> backend, bool scan)
     : backend_(std::move(backend)), scan_(scan) {
     register_device_controls(backend_);
@@ -111,7 +120,15 @@ void DevicePages::window_init(CMainWnd& wnd) {
         hid::DeviceScanner::Callbacks{
             [this](int slot) { wnd_->send_message(scan_token_, kMsgDeviceArrived, slot); },
             [this](int slot) { wnd_->send_message(scan_token_, kMsgDeviceRemoved, slot); },
-            [this] { wnd_->post_message(kMsgShowYourself, 0, 1); }});
+            [this] { wnd_->post_message(kMsgShowYourself, 0, 1); },
+            [this](const std::vector<std::string>& nodes) {
+                QStringList list;
+                for (const std::string& node : nodes) list << QString::fromStdString(node);
+                wnd_->post_message(kMsgDeviceAccess, 0, 0, list.join('\n'));
+            }});
+    wnd.set_message_handler(kMsgDeviceAccess, [this](qintptr, qintptr, const QString& data) {
+        SetDeniedNodes(data.split('\n', Qt::SkipEmptyParts));
+    });
     if (scan_) start_scan();
 }
 
@@ -309,6 +326,31 @@ void DevicePages::OnDeviceRemoved(int slot_index) {
     }
 }
 
+void DevicePages::SetDeniedNodes(const QStringList& nodes) {
+    for (const QString& node : nodes)
+        if (!denied_nodes_.contains(node))
+            warning_line("a supported device is plugged in, but " + node.toStdString() +
+                         " may not be opened (no read/write access): install the udev rule "
+                         "70-tellune.rules (see the README), then unplug the device and plug it "
+                         "in again");
+    for (const QString& node : denied_nodes_)
+        if (!nodes.contains(node)) debug_printf("%s may be opened now", node.toUtf8().constData());
+    denied_nodes_ = nodes;
+    show_access_notice();
+}
+
+void DevicePages::show_access_notice() {
+    if (!wnd_) return;
+    if (auto* label = wnd_->control<QLabel>(kAccessNotice)) {
+        label->setText(denied_nodes_.isEmpty()
+                           ? QString()
+                           : texts().text(kAccessNotice).arg(denied_nodes_.join(", ")));
+        // Centred in its layout, the label is laid out at its size hint: room for every line.
+        label->setMinimumHeight(label->heightForWidth(label->maximumWidth()));
+        label->setVisible(!denied_nodes_.isEmpty());
+    }
+}
+
 // --- selection ---
 
 void DevicePages::SelectDevice(CDeviceOptionUI* entry, bool visible, bool select) {
@@ -400,6 +442,7 @@ void DevicePages::update_presence() {
 
 void DevicePages::register_routes() {
     register_mouse_page_routes(*wnd_);
+    register_headset_page_routes(*wnd_);
     RouteTable& click = wnd_->routes("click");
     click.add("device_select_prev", Match::NoCase,
               [this](const Notification&, int) { ShowNeighbour(-1); });

@@ -4,8 +4,10 @@
 // arrival (3090) and removal (3091), which connect and disconnect a page and show or hide
 // its entry; and the selector's selection.
 
+#include <QList>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -41,6 +43,9 @@ struct DevicePageEntry {
 
 const std::array<DeviceKindEntry, 4>& device_kind_table();
 const std::array<DevicePageEntry, 4>& device_page_table();
+// The device-kind report other programs ask for: 2, 3, 0, 2, the number of kinds, then
+// vendor, product and kind of each kind in table order.
+QList<uint> device_kind_report_words();
 
 class DevicePages : public ShellExtension {
 public:
@@ -59,6 +64,7 @@ public:
     void set_light_output(bool on) override;
     bool owns_first_show() const override { return scan_; }
     void shutdown() override;
+    void reload_texts() override { show_access_notice(); }
 
     void BuildDevicePages();
     void OnDeviceArrived(int slot);
@@ -69,6 +75,10 @@ public:
     void ShowNeighbour(int direction);
 
     hid::DeviceScanner* Scanner() const { return scanner_.get(); }
+    // Nodes of supported devices this user may not open (message 3095): named on the
+    // "No device" panel with the fix, and in the log.
+    void SetDeniedNodes(const QStringList& nodes);
+    QStringList DeniedNodes() const { return denied_nodes_; }
     const std::vector<hid::DeviceSlot>& SlotList() const { return slots_; }
     std::vector<CDeviceOptionUI*> Entries() const;
     std::vector<CTarvexUSBDevice*> Pages() const;
@@ -82,6 +92,7 @@ private:
     CTarvexUSBDevice* find_page(const hid::DeviceSlot& slot, bool by_product) const;
     hid::DeviceSlot current_slot(int slot) const;
     void update_presence();
+    void show_access_notice();
     void register_routes();
     void start_scan();
 
@@ -95,6 +106,7 @@ private:
         headset_pages_;
     std::vector<QPointer<CDeviceOptionUI>> entries_;
     std::vector<QPointer<CMpDevicePowerUI>> power_widgets_;
+    QStringList denied_nodes_;
 };
 
 }  // namespace tellune::ui

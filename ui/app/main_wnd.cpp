@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QFile>
 #include <QIcon>
 #include <QJsonArray>
@@ -20,9 +19,12 @@
 
 #include "core/platform/platform.h"
 #include "ui/app/about_wnd.h"
+#include "ui/app/desktop_bus.h"
 #include "ui/app/desktop_settings.h"
+#include "ui/app/device_pages.h"
 #include "ui/app/language.h"
 #include "ui/app/messages.h"
+#include "ui/app/power_events.h"
 #include "ui/app/text_table.h"
 #include "ui/app/title_bar.h"
 #include "ui/app/window_scale.h"
@@ -33,17 +35,14 @@ namespace {
 const char* const kTitleButtons[] = {"closebtn",    "maxbtn",   "restorebtn",   "minbtn", "skinbtn",
                                      "gamemodebtn", "cloudbtn", "smarteyesbtn", "setbtn"};
 
-constexpr char kBusPath[] = "/org/tellune/Shell";
-constexpr char kBusInterface[] = "org.tellune.Shell";
-
 QString title() {
     return QString::fromUtf8(kApplicationTitle.data(), int(kApplicationTitle.size()));
 }
 
-// The session bus only when one is announced; asking libdbus otherwise may try to start one.
-bool session_bus_available() {
-    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-           QDBusConnection::sessionBus().isConnected();
+// Messages that still count while the computer sleeps: a device that leaves or comes back
+// must be unbound or bound, or its page would keep a dead channel.
+bool handled_while_asleep(int message) {
+    return message == kMsgDeviceArrived || message == kMsgDeviceRemoved;
 }
 
 }  // namespace
@@ -96,10 +95,7 @@ bool CMainWnd::load() {
     update_title_buttons();
     set_light_control(light_control_, false);
     if (QWidget* progress = control("setting_progress")) progress->hide();
-    bus_ = session_bus_available();
-    if (bus_)
-        QDBusConnection::sessionBus().connect({}, {}, kBusInterface, "LightControlNotice", this,
-                                              SLOT(on_light_notice(int, int)));
+    attach_buses(session_bus_if_announced(), system_bus_if_present());
     return true;
 }
 
@@ -129,9 +125,6 @@ void CMainWnd::register_shell_routes() {
     RouteTable& menu = routes("menu");
     menu.add("exit", Match::NoCase, [this](const Notification&, int) { exit_program(); });
     menu.add("about_menu", Match::NoCase, [this](const Notification&, int) { open_about(); });
-    menu.add("setwnd_menu", Match::NoCase, [](const Notification&, int) {
-        debug_line("setwnd_menu: settings window not available");
-    });
 }
 
 void CMainWnd::notify(const Notification& n) {
@@ -184,6 +177,7 @@ void CMainWnd::set_message_handler(int message, MessageHandler handler) {
 }
 
 void CMainWnd::handle_message(int message, qintptr wparam, qintptr lparam, const QString& data) {
+    if (!running_ && !handled_while_asleep(message)) return;
     switch (message) {
         case kMsgShowYourself:
             show_yourself(wparam, lparam);
@@ -278,6 +272,7 @@ void CMainWnd::set_timer_handler(int id, std::function<void()> handler) {
 }
 
 void CMainWnd::on_timer(int id) {
+    if (!running_) return;
     const auto it = timer_handlers_.constFind(id);
     if (it == timer_handlers_.constEnd()) return;
     const std::function<void()> handler = *it;  // a handler may replace itself
@@ -401,15 +396,40 @@ void CMainWnd::set_light_control(bool on, bool broadcast) {
     for (const auto& e : extensions_) e->set_light_output(on);
 }
 
-void CMainWnd::on_light_notice(int wparam, int lparam) {
-    if (wparam == 1) set_light_control(lparam != 0, false);
+void CMainWnd::broadcast_light_claim(int wparam, int lparam) {
+    if (desktop_bus_) desktop_bus_->broadcast_light_claim(wparam, lparam);
 }
 
-void CMainWnd::broadcast_light_claim(int wparam, int lparam) {
-    if (!bus_) return;
-    QDBusMessage signal = QDBusMessage::createSignal(kBusPath, kBusInterface, "LightControlClaim");
-    signal << wparam << lparam;
-    QDBusConnection::sessionBus().send(signal);
+void CMainWnd::attach_buses(const QDBusConnection& session, const QDBusConnection& system) {
+    desktop_bus_.reset();
+    power_.reset();
+    DesktopBus::Handlers handlers;
+    handlers.light_notice = [this](int wparam, int lparam) {
+        if (running_ && wparam == 1) set_light_control(lparam != 0, false);
+    };
+    handlers.settings_message = [this](int wparam, int lparam) {
+        if (running_) forward_to_settings(wparam, lparam);
+    };
+    handlers.device_kinds = [] { return device_kind_report_words(); };
+    desktop_bus_ = std::make_unique<DesktopBus>(session, std::move(handlers));
+    power_ =
+        std::make_unique<PowerEvents>(system, [this](bool suspending) { power_event(suspending); });
+}
+
+void CMainWnd::forward_to_settings(int wparam, int lparam) {
+    for (const auto& e : extensions_)
+        if (e->forward_to_settings(wparam, lparam)) return;
+    debug_printf("settings message %d %d: no settings window", wparam, lparam);
+}
+
+void CMainWnd::power_event(bool suspending) {
+    if (suspending) {
+        running_ = false;
+        for (const auto& e : extensions_) e->set_light_output(false);
+    } else {
+        running_ = true;
+        set_light_control(light_control_, false);
+    }
 }
 
 void CMainWnd::build_tray() {

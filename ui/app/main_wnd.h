@@ -23,12 +23,15 @@
 #include "ui/app/worker_slots.h"
 
 class QAbstractButton;
+class QDBusConnection;
 class QSystemTrayIcon;
 class QTimer;
 
 namespace tellune::ui {
 
+class DesktopBus;
 class LanguageManager;
+class PowerEvents;
 
 class CMainWnd : public QWidget, public NotificationSink {
     Q_OBJECT
@@ -76,6 +79,13 @@ public:
 
     // --- extension points ---
     void add_extension(std::unique_ptr<ShellExtension> extension);
+    // The first extension of type T, or nullptr.
+    template <class T>
+    T* extension() const {
+        for (const auto& e : extensions_)
+            if (auto* found = dynamic_cast<T*>(e.get())) return found;
+        return nullptr;
+    }
     void set_input_hook(std::unique_ptr<InputHook> hook);
     bool input_hook_installed() const { return hook_installed_; }
     QWidget* current_page() const;
@@ -96,6 +106,15 @@ public:
     // Sets who drives the device lights; `broadcast` tells other programs.
     void set_light_control(bool on, bool broadcast);
     void update_no_device_panel();
+    // Session bus (other programs) and system bus (logind's suspend and resume); load()
+    // attaches the real ones when they exist, tests attach private ones.
+    void attach_buses(const QDBusConnection& session, const QDBusConnection& system);
+    DesktopBus* desktop_bus() const { return desktop_bus_.get(); }
+    PowerEvents* power_events() const { return power_.get(); }
+    // Suspend (true) and resume (false): the running flag and the device lights.
+    void power_event(bool suspending);
+    // Cleared while the computer sleeps; most messages are ignored meanwhile.
+    bool running() const { return running_; }
     int screen_scale() const { return screen_dpi_; }
     bool is_initialised() const { return initialised_; }
     bool has_tray() const { return tray_ != nullptr; }
@@ -114,9 +133,6 @@ protected:
     void changeEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
-private slots:
-    void on_light_notice(int wparam, int lparam);
-
 private:
     void register_shell_routes();
     void on_window_init();
@@ -126,6 +142,7 @@ private:
     void update_title_buttons();
     void set_input_hook_state(bool on);
     void broadcast_light_claim(int wparam, int lparam);
+    void forward_to_settings(int wparam, int lparam);
 
     LanguageManager& language_;
     ControlFactory factory_;
@@ -150,7 +167,9 @@ private:
     bool first_size_done_ = false;
     bool quitting_ = false;
     bool shut_down_ = false;
-    bool bus_ = false;
+    bool running_ = true;
+    std::unique_ptr<DesktopBus> desktop_bus_;
+    std::unique_ptr<PowerEvents> power_;
     WorkerSlots workers_;
     UiThreadCaller caller_;
 };

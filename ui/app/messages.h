@@ -18,6 +18,7 @@ enum Message : int {
     kMsgDeviceRemoved = 3091,  // wparam: slot index
     kMsgOpenSettings = 3093,
     kMsgClearSetBadge = 3094,
+    kMsgDeviceAccess = 3095,  // data: device nodes this user may not open, one a line
     kMsgShowYourself = 0x7E00,  // stands for the message registered under the title
 };
 

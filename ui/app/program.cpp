@@ -2,8 +2,10 @@
 
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
+#include "ui/app/skin_choice.h"
 #include "ui/editors/light_editor.h"
 #include "ui/profile/profile_bar.h"
+#include "ui/update/settings_extension.h"
 
 namespace tellune::ui {
 
@@ -14,6 +16,8 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
     // The bars and the editor find their pages through the pages' extension.
     install_profile_bar(wnd);
     install_light_editor(wnd, device_pages);
+    wnd.add_extension(std::make_unique<SettingsExtension>(device_pages));
+    wnd.add_extension(std::make_unique<SkinExtension>());
     return device_pages;
 }
 

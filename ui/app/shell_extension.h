@@ -34,6 +34,9 @@ public:
     virtual void close_child_windows() {}
     // Before the worker slots stop: stop and join threads of its own.
     virtual void shutdown() {}
+    // A message another program sent to the settings window: true when this extension has
+    // that window open and handed it over.
+    virtual bool forward_to_settings(int /*wparam*/, int /*lparam*/) { return false; }
 };
 
 // System-wide input capture used while keys or macros are recorded (message 1054).

@@ -15,6 +15,7 @@
 #include "ui/app/main_wnd.h"
 #include "ui/app/msg_wnd.h"
 #include "ui/controls/custom_controls.h"
+#include "ui/editors/voice_controls_ui.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui/profile/profile_bar.h"
 
@@ -35,33 +36,9 @@ CKeyboardProfiledata* CTarvexKeyboardDevice::KeyboardProfile() const {
     return static_cast<CKeyboardProfiledata*>(ProfileData());
 }
 
-CTarvexMousePadDevice::CTarvexMousePadDevice(std::shared_ptr<hid::HidBackend> backend,
-                                             QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent) {
-    SetKind(kDeviceMousePad);
-    SetProfileData(std::make_unique<CBasicProfiledata>());
-}
-
-CTarvexMousePadDevice::~CTarvexMousePadDevice() {
-    StopThreads();
-}
-
-CTarvexHS6533Device::CTarvexHS6533Device(std::shared_ptr<hid::HidBackend> backend, QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent) {
-    SetKind(kDeviceHeadset);
-    SetProfileData(std::make_unique<CHs6533Profiledata>());
-}
-
-CTarvexHS6533Device::~CTarvexHS6533Device() {
-    StopThreads();
-}
-
-CHs6533Profiledata* CTarvexHS6533Device::HeadsetProfile() const {
-    return static_cast<CHs6533Profiledata*>(ProfileData());
-}
-
 void register_device_controls(std::shared_ptr<hid::HidBackend> backend) {
     register_custom_controls();
+    register_voice_controls();
     ControlFactory::register_tag(CDeviceOptionUI::kClassName,
                                  [](QWidget* parent, const QString&, ControlFactory&) {
                                      return new CDeviceOptionUI(parent);
@@ -90,6 +67,7 @@ void register_device_controls(std::shared_ptr<hid::HidBackend> backend) {
 
 void unregister_device_controls() {
     unregister_custom_controls();
+    unregister_voice_controls();
     for (const char* tag :
          {CDeviceOptionUI::kClassName, CMpDevicePowerUI::kClassName, "TarvexMouseDevice",
           "TarvexKeyboardDevice", "TarvexMousePadDevice", "TarvexHS6533Device"})

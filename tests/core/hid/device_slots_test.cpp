@@ -51,7 +51,8 @@ DeviceScanner::Callbacks callbacks(Events& events) {
             [&events] {
                 std::lock_guard lock(events.mutex);
                 ++events.first_passes;
-            }};
+            },
+            {}};
 }
 
 TEST(DeviceSlots, MatchTableAndSlotEquality) {

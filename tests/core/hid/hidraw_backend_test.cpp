@@ -14,7 +14,8 @@
 #include <thread>
 
 #include "core/hid/command_channel.h"
-#include "test_support/temp_dir.h"
+#include "core/hid/device_slots.h"
+#include "test_support/fake_sysfs.h"
 
 namespace tellune::hid {
 namespace {
@@ -22,50 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
-
-// Consumer collection (report 3) and the configuration collection (report 4).
-const Bytes kTwoCollections = {
-    0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x15, 0x00, 0x26, 0xFF, 0x03, 0x19,
-    0x00, 0x2A, 0xFF, 0x03, 0x75, 0x10, 0x95, 0x01, 0x81, 0x00, 0xC0,  //
-    0x06, 0x1C, 0xFF, 0x09, 0x92, 0xA1, 0x01, 0x85, 0x04, 0x09, 0x01, 0x15, 0x00, 0x26,
-    0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
-// One consumer collection without report ids.
-const Bytes kPlainConsumer = {0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x25,
-                              0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0};
-
-void write_file(const fs::path& p, const std::string& content) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
-}
-
-// A sysfs tree laid out as the kernel does: class/hidraw/hidrawN/device links to the HID
-// device inside its USB interface folder.
-class FakeSysfs {
-public:
-    FakeSysfs() { fs::create_directories(root() / "class/hidraw"); }
-    fs::path root() const { return dir_.path(); }
-    std::string class_root() const { return (root() / "class/hidraw").string(); }
-    std::string dev() const { return (root() / "dev").string(); }
-
-    void Add(int number, const std::string& hid_id, int interface_number, const Bytes& descriptor) {
-        fs::path usb = root() / "devices/usb1" / ("1-" + std::to_string(number));
-        fs::path intf =
-            usb / ("1-" + std::to_string(number) + ":1." + std::to_string(interface_number));
-        fs::path hid = intf / (hid_id.substr(0, 4) + ":" + std::to_string(number));
-        write_file(usb / "bcdDevice", "0210\n");
-        char num[8];
-        std::snprintf(num, sizeof num, "%02x\n", interface_number);
-        write_file(intf / "bInterfaceNumber", num);
-        write_file(hid / "uevent", "DRIVER=hid-generic\nHID_ID=" + hid_id + "\nHID_NAME=Test\n");
-        write_file(hid / "report_descriptor", std::string(descriptor.begin(), descriptor.end()));
-        fs::path node = root() / "class/hidraw" / ("hidraw" + std::to_string(number));
-        fs::create_directories(node);
-        fs::create_directory_symlink(hid, node / "device");
-    }
-
-private:
-    TempDir dir_;
-};
 
 // Hands out socketpair ends for device nodes and keeps the device-side ends.
 struct Sockets {
@@ -291,6 +248,56 @@ TEST_F(HidrawTest, ChangeCountFollowsTheDeviceFolder) {
     HidrawBackend blind(blind_options);
     const uint64_t first = blind.change_count();
     EXPECT_NE(blind.change_count(), first);
+}
+
+TEST_F(HidrawTest, AccessDeniedNamesTheNodeOnlyWhenRightsAreMissing) {
+    HidrawBackend backend = Backend();
+    const std::string path = Node(2) + "?vid_0c45&pid_7643&mi_01&col02";
+    EXPECT_EQ(backend.access_denied(path), "");
+    sockets_.deny = true;
+    EXPECT_EQ(backend.access_denied(path), Node(2));
+    EXPECT_EQ(sockets_.opens.back().second, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    // Gone or never there is not a question of rights.
+    EXPECT_EQ(backend.access_denied(Node(9) + "?&mi_00"), "");
+    EXPECT_EQ(backend.access_denied("/dev/input/event3"), "");
+}
+
+// A mouse whose node the user may not open (and the headset-like node of the fixture too):
+// reported once refused past the settle time, and no longer once the rights let the scan
+// bind them.
+TEST_F(HidrawTest, ScanReportsARefusedDeviceAfterTheSettleTimeAndClearsIt) {
+    Bytes four = kTwoCollections;  // collections 3 and 4 as the mouse's match rows want them
+    four.insert(four.end(), kTwoCollections.begin(), kTwoCollections.end());
+    sysfs_.Add(3, "0003:00000C45:00007643", 1, four);
+    HidrawBackend backend = Backend();
+    std::vector<std::vector<std::string>> told;
+    std::vector<int> arrived;
+    DeviceScanner scanner(backend,
+                          {[&](int slot) { arrived.push_back(slot); },
+                           {},
+                           {},
+                           [&](const std::vector<std::string>& nodes) { told.push_back(nodes); }});
+    scanner.SetAccessSettle(std::chrono::milliseconds(100));
+    sockets_.deny = true;
+
+    const std::vector<std::string> refused = {Node(10), Node(3)};
+    scanner.ScanOnce();
+    EXPECT_EQ(scanner.DeniedNodes(), refused);
+    EXPECT_TRUE(told.empty());  // udev may not have set the rights yet
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    scanner.ScanOnce();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], refused);
+    scanner.ScanOnce();
+    EXPECT_EQ(told.size(), 1u);  // told once while nothing changes
+    EXPECT_TRUE(arrived.empty());
+
+    sockets_.deny = false;  // the rule is installed and the device re-plugged
+    scanner.ScanOnce();
+    EXPECT_EQ(arrived, (std::vector<int>{3, 2, 6}));  // collection 3 comes before 4
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[1].empty());
+    EXPECT_TRUE(scanner.DeniedNodes().empty());
 }
 
 }  // namespace

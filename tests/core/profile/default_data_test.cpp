@@ -15,9 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The source tree's folder that holds DefaultData/.
+// The source tree's folder that holds DefaultData/. Not taken from __FILE__: compiled
+// through ccache that path is relative to the build folder, not to where tests run.
 std::string source_root() {
-    return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path().string();
+    return TELLUNE_SOURCE_DIR;
 }
 
 // Loads the shipped default profile of `kind` into `data` through a scratch user copy.

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# `cmake --install` into a scratch prefix gives the program, its data and what the desktop
+# needs (launcher, icon, AppStream metadata, udev rule); the metadata and launcher validate.
+set -uo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+
+failures=0
+expect() {
+    if [ -e "$prefix/$1" ]; then echo "ok: $1"; else echo "FAIL: missing $1"; failures=$((failures + 1)); fi
+}
+expect bin/tellune
+expect share/tellune/DefaultData/mouse.Json
+expect share/tellune/skin/XML/main.ui
+expect share/applications/org.tellune.Tellune.desktop
+expect share/icons/hicolor/scalable/apps/org.tellune.Tellune.svg
+expect share/metainfo/org.tellune.Tellune.metainfo.xml
+expect lib/udev/rules.d/70-tellune.rules
+
+rule="$prefix/lib/udev/rules.d/70-tellune.rules"
+if ! grep -q 'ATTRS{idVendor}=="0c45", ATTRS{idProduct}=="7643", TAG+="uaccess"' "$rule" 2>/dev/null; then
+    echo "FAIL: the udev rule does not grant the mouse"; failures=$((failures + 1))
+fi
+metainfo="$prefix/share/metainfo/org.tellune.Tellune.metainfo.xml"
+if ! grep -q '<modalias>usb:v0C45p7643d\*</modalias>' "$metainfo" 2>/dev/null; then
+    echo "FAIL: the metadata does not name the mouse"; failures=$((failures + 1))
+fi
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net --pedantic "$metainfo" || { echo "FAIL: appstreamcli validate"; failures=$((failures + 1)); }
+fi
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$prefix/share/applications/org.tellune.Tellune.desktop" \
+        || { echo "FAIL: desktop-file-validate"; failures=$((failures + 1)); }
+fi
+# Installed, the program finds its data beside its prefix, not in the build tree.
+if ! (cd / && env -u TELLUNE_DATA_DIR "$prefix/bin/tellune" --version >/dev/null); then
+    echo "FAIL: the installed program does not run"; failures=$((failures + 1))
+fi
+exit $((failures > 0))
