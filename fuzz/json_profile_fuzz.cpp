@@ -112,6 +112,8 @@ void headset(const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = folder() + "2024_01_01_00_00_00_000.Json";
     for (void (*device)(const std::string&) : {mouse, keyboard, headset}) {
+        // A damaged file is kept aside beside the profile: one copy per input otherwise.
+        fuzz::empty_folder(folder());
         fuzz::write_bytes(path, data, size);
         device(path);
     }

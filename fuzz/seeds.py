@@ -139,6 +139,45 @@ def mouse_protocol():
     put(f, "wireless_away", [1, 0] + probe + [2, 1] + good(0))
 
 
+def pad_protocol():
+    f = corpus("pad_protocol")
+    block = [0, 2, 4, 1, 0, 1, 255, 128, 0] + list(range(0x90, 0x9C)) + [0xEE] * 4
+    engine = [100, 0, 200, 0, 0, 4, 16, 0]
+    connect = [0] + good(0) + good(34, info_block(0, 0)) + good(0)
+    read = [1] + good(1, [1]) + good(25, block) + engine
+    write = [2, 0] + good(0) + good(21) + good(0)
+    apply = [3, 5, 4, 2, 0, 1, 0, 255, 0, 0] + engine
+    put(f, "session", [0] + connect + read + apply + write)
+    # A refused write in the middle of the sequence, then a lost reply.
+    put(f, "refused", [0] + [2, 0] + good(0) + [3, 0xFE] + [0] * 21 + good(0) + [1, 4])
+
+
+def headset_protocol():
+    f = corpus("headset_protocol")
+    record = [0, 7, 4, 0, 1, 1, 9, 8, 7] + list(range(0x90, 0x9C)) + [0xEE] * 4
+    engine = [20, 0, 40, 0, 0, 1, 16, 0]
+    read = [0] + good(1, [1]) + good(25, record) + engine
+    write = [1, 1] + good(0) + good(21) + good(0)
+    power = [2] + good(6, [0x50, 1, 0, 9, 0x37, 2])
+    apply = [3, 2, 3, 1, 1, 0, 1, 2, 3, 0] + engine
+    frame = [4, 13] + [255, 128, 0, 255] * 13
+    put(f, "session", [0] + read + apply + write + power + frame)
+    put(f, "wireless_refused", [1] + [0] + good(0) + good(1, [2]) + [3, 0xFF] + [0] * 25)
+
+
+def update_replies():
+    f = corpus("update_reply")
+    put(f, "newer_hex", bytes([1, 0x04, 0x01, 0, 0]) +
+        b'{"version": "0105", "version_name": "1.0.5", "name": "Mouse M1", '
+        b'"path": "https://updates.example.org/files/m1-105.bin?x=1", "device_id": 3}')
+    put(f, "newest_decimal", bytes([2, 105, 0, 0, 0]) +
+        b'{"version": "105", "version_name": "1.0.5", "name": "Tellune", "path": ""}\x00junk')
+    put(f, "not_object", bytes([0, 1, 0, 0, 0]) + b'["version", "999"]')
+    f = corpus("json_update_time")
+    put(f, "config", b'{"updatelasttime": {"value": "2026-12-8"}, "other": {"kept": true}}')
+    put(f, "wrong_types", b'{"updatelasttime": ["2026-12-8"]}')
+
+
 def copy_files(target, files):
     f = corpus(target)
     for name in files:
@@ -179,4 +218,7 @@ if __name__ == "__main__":
     input_reports()
     command_channel()
     mouse_protocol()
+    pad_protocol()
+    headset_protocol()
+    update_replies()
     json_seeds()
