@@ -224,8 +224,45 @@ Json::Value read_json(const std::string& path, JsonFileState* state) {
     return parse_json(text, &result);
 }
 
+namespace {
+
+bool has_key_with_zero(const Json::Value& v) {
+    if (v.isObject()) {
+        for (auto it = v.begin(); it != v.end(); ++it)
+            if (it.name().find('\0') != std::string::npos || has_key_with_zero(*it)) return true;
+    } else if (v.isArray()) {
+        for (const Json::Value& e : v)
+            if (has_key_with_zero(e)) return true;
+    }
+    return false;
+}
+
+void drop_keys_with_zero(Json::Value& v) {
+    if (v.isObject()) {
+        for (const std::string& name : v.getMemberNames()) {
+            // The range overload: the one taking a string stops at the zero byte too.
+            if (name.find('\0') != std::string::npos)
+                v.removeMember(name.data(), name.data() + name.size(), nullptr);
+            else
+                drop_keys_with_zero(v[name]);
+        }
+    } else if (v.isArray()) {
+        for (Json::Value& e : v) drop_keys_with_zero(e);
+    }
+}
+
+}  // namespace
+
 std::string styled_json(const Json::Value& value) {
     Json::StyledWriter writer;
+    // The styled writer cuts a key at its first zero byte: "value\0x" read from a file would
+    // be stored as a second "value" and read back in place of the real one. No reader asks
+    // for such keys, so they are left out.
+    if (has_key_with_zero(value)) {
+        Json::Value copy = value;
+        drop_keys_with_zero(copy);
+        return writer.write(copy);
+    }
     return writer.write(value);
 }
 
