@@ -32,7 +32,10 @@ namespace {
 
 class KeyAssignEndToEnd : public test::ProgramTest {
 protected:
-    void SetUp() override { backend_->plug(mouse_); }
+    void SetUp() override {
+        mouse_->keep_state(state_);
+        backend_->plug(mouse_);
+    }
     void start() {
         open_window();
         ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(),
@@ -95,6 +98,7 @@ protected:
     bool selector_enabled() { return wnd_->control("device_select_layout")->isEnabled(); }
     bool profile_bar_enabled() { return control("DeviceProfileItem")->isEnabled(); }
 
+    std::string state_ = dir_.file("mouse0.state");
     std::shared_ptr<emulator::EmulatedDevice> mouse_ = emulator::make_mouse();
 };
 
@@ -146,7 +150,12 @@ TEST_F(KeyAssignEndToEnd, CtrlAPressedIntoButtonFourReachesTheMouseTheProfileAnd
     QTest::qWait(20);
     EXPECT_EQ(box->text(), "A");
 
+    // A restart of the program, with a mouse that kept its key table as a real one does.
     close_window();
+    backend_ = std::make_shared<emulator::EmulatedBackend>();
+    mouse_ = emulator::make_mouse();
+    ASSERT_TRUE(mouse_->keep_state(state_));
+    backend_->plug(mouse_);
     start();
     EXPECT_EQ(row(4), "Left Ctrl+A");
     EXPECT_EQ(slot(4), (std::vector<uint8_t>{0x20, 0x01, 0x04}));
@@ -154,6 +163,11 @@ TEST_F(KeyAssignEndToEnd, CtrlAPressedIntoButtonFourReachesTheMouseTheProfileAnd
     EXPECT_EQ(panel()->shown_page(), device::kPageKeyboard);
     EXPECT_EQ(panel()->selected_modifier(), 1);
     EXPECT_EQ(control<QLineEdit>("keyset_keyboard_text_edit")->text(), "A");
+    // The button is still found in its slot: a new function goes there.
+    choose_function(device::kPageMedia);
+    choose("keyset_media_combo", 6);
+    click("key_butt_prosave");
+    EXPECT_EQ(slot(4), (std::vector<uint8_t>{0x30, 0xE9, 0x00}));
 }
 
 TEST_F(KeyAssignEndToEnd, MediaKeyDpiFunctionAndDisabledInOneSave) {

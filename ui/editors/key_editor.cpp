@@ -209,8 +209,6 @@ void KeyEditor::register_routes() {
             CKeySetControlUI* control = current_control();
             if (control && control->on_shown_page(n.control.data())) apply_change();
         });
-    // Leaving the key text ends the capture (the input hook is removed by the window).
-    edits.add(CKeySetControlUI::kKeyText, Match::NoCase, [](const Notification&, int) {});
 
     wnd_.routes("selectchanged")
         .add(CKeySetControlUI::kModifierPrefix, Match::Prefix,

@@ -101,7 +101,7 @@ void CKeySetControlUI::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
-void CKeySetControlUI::fill_lists() {
+void CKeySetControlUI::fill_functions() {
     QStringList pages, page_data;
     for (int page = 0; page < kFunctionPages; ++page) {
         if (!page_offered(page, mode_)) continue;
@@ -109,6 +109,10 @@ void CKeySetControlUI::fill_lists() {
         page_data << QString::number(page);
     }
     fill(combo(kFunctionList), pages, page_data);
+}
+
+void CKeySetControlUI::fill_lists() {
+    fill_functions();
     fill(combo("keyset_mousekey_combo"), ids_of(kMouseButtonNames));
     fill(combo("keyset_mouseswing_combo"), ids_of(kSwingDirections));
     fill(combo("keyset_mousewheel_combo"), ids_of(kWheelDirections));
@@ -136,15 +140,9 @@ void CKeySetControlUI::retranslate() {
 
 void CKeySetControlUI::set_device_mode(int mode) {
     mode_ = mode;
-    QComboBox* functions = combo(kFunctionList);
     const int page = shown_page();
-    QStringList pages, page_data;
-    for (int p = 0; p < kFunctionPages; ++p) {
-        if (!page_offered(p, mode_)) continue;
-        pages << QString::fromLatin1(kFunctionNames[p]);
-        page_data << QString::number(p);
-    }
-    fill(functions, pages, page_data);
+    fill_functions();
+    QComboBox* functions = combo(kFunctionList);
     if (functions && page >= 0)
         set_index_quietly(functions, functions->findData(QString::number(page)));
 }

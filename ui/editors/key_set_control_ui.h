@@ -114,6 +114,7 @@ private:
     T* child(const char* name) const;
     QComboBox* combo(const char* name) const { return child<QComboBox>(name); }
     void fill_lists();
+    void fill_functions();
     void update_macro_hint();
     void show_function(const device::KeyFunction& f);
     void apply(const device::KeyPanelView& view);
