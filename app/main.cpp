@@ -10,6 +10,7 @@
 #include "core/hid/device_slots.h"
 #include "core/hid/hidraw_backend.h"
 #include "core/platform/platform.h"
+#include "core/profile/device_folders.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "ui/app/app_options.h"
@@ -110,6 +111,9 @@ int main(int argc, char** argv) {
             tellune::debug_line("already running, but it does not answer");
             return 0;
     }
+
+    // Only now is no other instance writing our files: what a killed write left is stale.
+    tellune::remove_stale_data_temporaries();
 
     const QString data = QString::fromStdString(tellune::program_data_folder());
     PrivateFonts fonts;

@@ -1,7 +1,10 @@
 #include "core/profile/device_folders.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
+#include "core/platform/files.h"
 #include "core/platform/platform.h"
 
 namespace tellune {
@@ -53,6 +56,18 @@ std::string custom_light_list_file(int kind) {
 
 std::string default_light_names_file() {
     return default_data_folder() + "default_light.json";
+}
+
+int remove_stale_data_temporaries() {
+    const std::string app = application_data_folder();
+    int removed = remove_stale_temporaries(app);
+    std::vector<std::string_view> done;
+    for (const auto& entry : kFolders) {
+        if (std::find(done.begin(), done.end(), entry.folder_name) != done.end()) continue;
+        done.push_back(entry.folder_name);
+        removed += remove_stale_temporaries(app + std::string(entry.folder_name));
+    }
+    return removed;
 }
 
 bool is_plain_file_name(std::string_view name) {

@@ -47,6 +47,10 @@ std::string custom_light_list_file(int kind);
 // default_data_folder() + "default_light.json".
 std::string default_light_names_file();
 
+// Removes the temporary files that killed writes left in the application data folder and in
+// every device folder. Call once at start, before anything writes there. Returns how many.
+int remove_stale_data_temporaries();
+
 // True when `name` can be used as a file name inside a data folder: not empty, no path
 // separator of either platform, no "..", no NUL.
 bool is_plain_file_name(std::string_view name);

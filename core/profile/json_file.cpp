@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -22,45 +23,153 @@ const Json::Value& null_value() {
 
 }  // namespace
 
-std::string readjsonFile(const std::string& path) {
+bool is_damaged(JsonFileState state) {
+    return state == JsonFileState::kTooLarge || state == JsonFileState::kUnreadable ||
+           state == JsonFileState::kNotJson;
+}
+
+std::string readjsonFile(const std::string& path, JsonFileState* state) {
+    JsonFileState unused;
+    JsonFileState& result = state ? *state : unused;
     // O_NONBLOCK: a FIFO planted under a data file name must not hang the caller.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         debug_printf("readjsonFile 错误吗：：%d", errno);
+        result = errno == ENOENT || errno == ENOTDIR ? JsonFileState::kMissing
+                                                     : JsonFileState::kUnreadable;
         return {};
     }
     std::string data;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxJsonFileSize) {
-        data.resize(size_t(st.st_size));
+    if (::fstat(fd, &st) != 0) {
+        result = JsonFileState::kUnreadable;
+    } else if (!S_ISREG(st.st_mode)) {
+        result = JsonFileState::kNotAFile;
+    } else if (st.st_size > kMaxJsonFileSize) {
+        result = JsonFileState::kTooLarge;
+    } else {
+        // Read to the end rather than the size stat gave: a file that grows meanwhile (or,
+        // like those in /proc, tells no size) is read whole or refused, never cut short. The
+        // buffer grows in whole chunks (files of /proc want reads of whole records) to at
+        // most one chunk past the cap.
+        constexpr size_t kChunk = 64 * 1024;
+        const size_t cap = size_t(kMaxJsonFileSize);
+        data.resize((size_t(st.st_size) / kChunk + 1) * kChunk);
         size_t got = 0;
-        while (got < data.size()) {
+        result = JsonFileState::kRead;
+        for (;;) {
+            if (got > cap) {
+                result = JsonFileState::kTooLarge;
+                break;
+            }
+            if (got == data.size())
+                data.resize(std::min(data.size() * 2, (cap / kChunk + 1) * kChunk));
             const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
+            if (n < 0) {
+                result = JsonFileState::kUnreadable;
+                break;
+            }
+            if (n == 0) break;
             got += size_t(n);
         }
-        if (got != data.size()) data.clear();
+        if (result == JsonFileState::kRead && got == 0) result = JsonFileState::kEmpty;
+        data.resize(result == JsonFileState::kRead ? got : 0);
+        data.shrink_to_fit();
     }
     ::close(fd);
+    if (result == JsonFileState::kTooLarge)
+        debug_printf("readjsonFile: %s is larger than %lld bytes, refused", path.c_str(),
+                     static_cast<long long>(kMaxJsonFileSize));
     return data;
 }
 
-Json::Value read_json(const std::string& path) {
-    const std::string text = readjsonFile(path);
+std::int64_t count_json_values(std::string_view t) {
+    std::int64_t count = 0;
+    bool in_scalar = false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        switch (t[i]) {
+            case '"':
+                ++count;
+                in_scalar = false;
+                for (++i; i < t.size() && t[i] != '"'; ++i)
+                    if (t[i] == '\\') ++i;
+                break;
+            case '[':
+            case '{':
+                count += 2;
+                in_scalar = false;
+                break;
+            case ']':
+            case '}':
+            case ',':
+            case ':':
+            case ' ':
+            case '\t':
+            case '\n':
+            case '\r':
+                in_scalar = false;
+                break;
+            case '/':
+                if (i + 1 < t.size() && (t[i + 1] == '/' || t[i + 1] == '*')) {
+                    // A comment: its text and the slots that hold it on its value.
+                    count += 2;
+                    in_scalar = false;
+                    if (t[i + 1] == '/') {
+                        while (i < t.size() && t[i] != '\n') ++i;
+                    } else {
+                        for (i += 2; i + 1 < t.size() && !(t[i] == '*' && t[i + 1] == '/'); ++i) {
+                        }
+                        ++i;
+                    }
+                    break;
+                }
+                [[fallthrough]];
+            default:
+                if (!in_scalar) ++count;
+                in_scalar = true;
+                break;
+        }
+    }
+    return count;
+}
+
+Json::Value parse_json(std::string_view text, JsonFileState* state) {
+    JsonFileState unused;
+    JsonFileState& result = state ? *state : unused;
     if (text.empty()) {
-        debug_line(path);
+        result = JsonFileState::kEmpty;
+        return {};
+    }
+    if (count_json_values(text) > kMaxJsonValues) {
+        debug_printf("JSON text with more than %lld values refused",
+                     static_cast<long long>(kMaxJsonValues));
+        result = JsonFileState::kNotJson;
         return {};
     }
     Json::Value root;
+    result = JsonFileState::kNotJson;
     try {
         Json::Reader reader;
+        // Parsed in place: the string overload would first copy the whole text.
         // Deeply nested input makes the reader throw when it exceeds its depth limit.
-        if (!reader.parse(text, root, true)) return {};
+        if (!reader.parse(text.data(), text.data() + text.size(), root, true)) return {};
     } catch (const std::exception&) {
         return {};
     }
+    result = JsonFileState::kRead;
     return root;
+}
+
+Json::Value read_json(const std::string& path, JsonFileState* state) {
+    JsonFileState unused;
+    JsonFileState& result = state ? *state : unused;
+    const std::string text = readjsonFile(path, &result);
+    if (result != JsonFileState::kRead) {
+        debug_line(path);
+        return {};
+    }
+    return parse_json(text, &result);
 }
 
 std::string styled_json(const Json::Value& value) {
@@ -73,6 +182,11 @@ bool write_json_file(const std::string& path, const Json::Value& value) {
     try {
         text = styled_json(value);
     } catch (const std::exception&) {
+        return false;
+    }
+    if (std::int64_t(text.size()) > kMaxJsonFileSize || count_json_values(text) > kMaxJsonValues) {
+        debug_printf("write_json: %s would be larger than the reader takes, not written",
+                     path.c_str());
         return false;
     }
     return write_file_atomic(path, text);

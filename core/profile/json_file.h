@@ -10,29 +10,61 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tellune {
 
+// What became of reading a data file.
+enum class JsonFileState {
+    kRead,        // parsed (read_json) or read whole (readjsonFile)
+    kMissing,     // nothing at the path, or a link to nothing
+    kEmpty,       // a file with nothing in it
+    kNotAFile,    // a folder, FIFO, device or the like
+    kTooLarge,    // over kMaxJsonFileSize, or it grew past it while being read
+    kUnreadable,  // could not be opened or read
+    kNotJson,     // does not parse, nests too deeply or holds more than kMaxJsonValues
+};
+
+// True when the file held something that could not be read: moving it aside loses nothing,
+// writing over it would.
+bool is_damaged(JsonFileState state);
+
 // The whole file, or an empty string when it cannot be opened, is not a regular file, is
-// larger than kMaxJsonFileSize or cannot be read completely.
-std::string readjsonFile(const std::string& path);
+// larger than kMaxJsonFileSize or cannot be read completely. Never holds more than 64 KiB
+// over kMaxJsonFileSize at any moment, even for a file that grows while it is read.
+std::string readjsonFile(const std::string& path, JsonFileState* state = nullptr);
 
 // The parsed document (comments collected), or a null value when the file is empty,
-// unreadable or not JSON. Never throws.
-Json::Value read_json(const std::string& path);
+// unreadable, too large or not JSON. Never throws.
+Json::Value read_json(const std::string& path, JsonFileState* state = nullptr);
+// The same for text in memory (an empty text is not JSON).
+Json::Value parse_json(std::string_view text, JsonFileState* state = nullptr);
 
 // Writes `value` in the styled layout, atomically. Always returns 0: callers of the file
 // layer do not act on write failures. Use write_json_file to learn the outcome.
 int write_json(const std::string& path, const Json::Value& value);
-// Same write; false when the file could not be replaced (the old file is then kept).
+// Same write; false when the file could not be replaced (the old file is then kept), and
+// when the styled text would be over kMaxJsonFileSize or kMaxJsonValues: a file we would
+// refuse to read back must never replace a good one.
 bool write_json_file(const std::string& path, const Json::Value& value);
 
 // Styled text of a value, as write_json stores it.
 std::string styled_json(const Json::Value& value);
 
-// Files bigger than this are refused: no data file of ours comes near it, and reading an
-// arbitrary huge file whole would only exhaust memory.
-inline constexpr std::int64_t kMaxJsonFileSize = 64 * 1024 * 1024;
+// Data files bigger than this are refused, read or written. The largest real ones stay far
+// below: a keyboard profile is about 40 KB, a list of 1000 profiles about 170 KB, and a macro
+// filling the largest macro area a device can report (255 x 128 bytes, some 8000 events)
+// about 900 KB in the styled layout.
+inline constexpr std::int64_t kMaxJsonFileSize = 4 * 1024 * 1024;
+
+// Parsed, every value, object key and comment costs the JSON library about 100 bytes,
+// whatever its length in the text ("[0,0,0,...]" would take 50 bytes per byte of file). A
+// document with more of them is refused before it is parsed, which keeps reading any file
+// below 100 MB. A list of 40 000 profiles needs 400 000.
+inline constexpr std::int64_t kMaxJsonValues = 512 * 1024;
+// Values, keys and comments of a JSON text as the limit above counts them (an estimate for
+// text that is not JSON). Containers count twice: each holds its own table.
+std::int64_t count_json_values(std::string_view text);
 
 // Largest array index the writers will create. A hostile index (a group number of 2e9 read
 // from a file) would otherwise make JsonCpp serialise billions of nulls.

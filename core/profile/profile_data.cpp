@@ -1,5 +1,8 @@
 #include "core/profile/profile_data.h"
 
+#include <string_view>
+
+#include "core/platform/files.h"
 #include "core/platform/platform.h"
 #include "core/profile/json_file.h"
 #include "core/profile/light_presets.h"
@@ -85,10 +88,26 @@ bool CBasicProfiledata::save_profile() {
     return write_device_section(Json::Value(section_), profile_path_);
 }
 
+bool CBasicProfiledata::document_for_rewrite(const std::string& path, Json::Value& doc) {
+    JsonFileState state;
+    doc = read_json(path, &state);
+    if (doc.isObject()) return true;
+    // Never overwrite what could not be read: it may be the user's only copy.
+    if ((is_damaged(state) || state == JsonFileState::kRead) && move_aside_damaged(path).empty())
+        return false;
+    doc = Json::Value(Json::objectValue);
+    if (path == profile_path_ && !profile_name_.empty()) doc["profilename"] = profile_name_;
+    const std::string_view suffix = ".Json";
+    const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+    if (name.size() > suffix.size() && name.ends_with(suffix))
+        doc["profileUUID"] = std::string(name.substr(0, name.size() - suffix.size()));
+    return true;
+}
+
 bool CBasicProfiledata::write_device_section(const Json::Value& value, const std::string& path) {
     if (path.empty()) return false;
-    Json::Value doc = read_json(path);
-    if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+    Json::Value doc;
+    if (!document_for_rewrite(path, doc)) return false;
     json_slot(json_slot(doc, "Device"), profile_index_) = value;
     return write_json_file(path, doc);
 }
@@ -115,9 +134,10 @@ Json::Value CBasicProfiledata::load_profile(const std::string& path) {
         return section_;
     }
     section_ = fallback;
-    if (!doc.isObject()) doc = Json::Value(Json::objectValue);
-    json_slot(json_slot(doc, "Device"), 0) = section_;
-    write_json(path, doc);
+    if (document_for_rewrite(path, doc)) {
+        json_slot(json_slot(doc, "Device"), 0) = section_;
+        write_json_file(path, doc);
+    }
     return section_;
 }
 
@@ -224,6 +244,9 @@ void CBasicProfiledata::write_key_assignments(const std::vector<KeyAssignmentRec
 // CMouseProfiledata
 
 std::vector<DpiStageRecord> CMouseProfiledata::read_dpi_stages() {
+    // Merging into the current list would send the previous profile's extra stages.
+    stages_.clear();
+    active_stage_ = 0;
     const Json::Value& stages = json_get(device_section(), "DPIStages");
     if (!stages.isObject()) return stages_;
     active_stage_ = json_int(json_get(stages, "StageActive"));
@@ -239,10 +262,7 @@ std::vector<DpiStageRecord> CMouseProfiledata::read_dpi_stages() {
         s.red = byte_of(e, "StageColorR");
         s.green = byte_of(e, "StageColorG");
         s.blue = byte_of(e, "StageColorB");
-        if (j < stages_.size())
-            stages_[j] = s;
-        else
-            stages_.push_back(s);
+        stages_.push_back(s);
     }
     return stages_;
 }

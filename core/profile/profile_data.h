@@ -39,13 +39,19 @@ public:
     const std::string& default_profile_path() const { return default_profile_path_; }
     void set_light_list_path(const std::string& path) { light_list_path_ = path; }
     const std::string& light_list_path() const { return light_list_path_; }
+    // Display name of the profile at the profile path, as the profile list has it. A profile
+    // file that has to be rewritten from the defaults keeps this name and its UUID.
+    void set_profile_name(const std::string& name) { profile_name_ = name; }
+    const std::string& profile_name() const { return profile_name_; }
     // Element of "Device" that holds the section; every device uses 0.
     void set_profile_index(int index);
     int profile_index() const { return profile_index_; }
 
     // Reads "Device"[0] of `path` into the device section and returns a copy. When the file
     // has no usable section (missing, corrupt, not an object), the default profile's section
-    // is taken and the file is rewritten with it, keeping the file's other keys.
+    // is taken and the file is rewritten with it, keeping the file's other keys. A file that
+    // could not be read is first moved aside ("<file>.damaged-<time stamp>"); the rewritten
+    // one carries the profile name and the UUID (the file's base name).
     Json::Value load_profile(const std::string& path);
     const Json::Value& device_section() const { return section_; }
 
@@ -77,7 +83,13 @@ protected:
     Json::Value& section_for_write();
 
 private:
+    // The document at `path` to write a changed section into: the file's own when it is an
+    // object, else (the damaged file moved aside first) a new one with the profile's name and
+    // UUID. False when a damaged file could not be moved aside: it must not be overwritten.
+    bool document_for_rewrite(const std::string& path, Json::Value& doc);
+
     std::string profile_path_;
+    std::string profile_name_;
     std::string default_profile_path_;
     LightSettings light_;
     const LightSettings zero_light_{};
@@ -92,9 +104,9 @@ private:
 
 class CMouseProfiledata : public CBasicProfiledata {
 public:
-    // "DPIStages": merges the file's stages into the current list (element j replaces stage j
-    // or is appended; stages beyond the file's count keep their values) and reads the active
-    // stage. A missing key leaves both unchanged.
+    // "DPIStages": the file's stages replace the list and its "StageActive" the active stage.
+    // Nothing of the profile loaded before survives: a missing key gives no stages and
+    // stage 0, and the device then gets zeros for every stage the profile lacks.
     std::vector<DpiStageRecord> read_dpi_stages();
     void write_dpi_stages(const std::vector<DpiStageRecord>& stages);
     const std::vector<DpiStageRecord>& dpi_stages() const { return stages_; }

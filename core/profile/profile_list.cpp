@@ -1,16 +1,20 @@
 #include "core/profile/profile_list.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
+#include "core/platform/files.h"
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
 #include "core/profile/json_file.h"
 
 namespace tellune {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr char kListKey[] = "profilelist";
 constexpr char kSelectKey[] = "profileselect";
@@ -114,6 +118,13 @@ bool profile_names_equal(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+std::u32string profile_name_key(std::string_view name) {
+    std::u32string key;
+    key.reserve(name.size());
+    for (size_t i = 0; i < name.size();) key.push_back(fold_case(next_code_point(name, i)));
+    return key;
+}
+
 std::string trim_profile_name(std::string_view name) {
     size_t begin = 0, length = 0;
     while (begin < name.size() && is_blank_at(name, begin, &length)) begin += length;
@@ -151,29 +162,88 @@ std::string ProfileList::profile_file(std::string_view uuid) const {
 }
 
 std::string ProfileList::selected_name() const {
-    return selected_ >= 0 && selected_ < size() ? entries_[size_t(selected_)].name : std::string();
+    return selected_ >= 0 && selected_ < size() ? all_[size_t(selected_)].name : std::string();
+}
+
+std::string ProfileList::name_of(std::string_view uuid) const {
+    for (const ProfileEntry& e : all_)
+        if (e.uuid == uuid) return e.name;
+    return {};
+}
+
+// --- the entries and their indexes ---
+
+void ProfileList::rebuild_indexes() {
+    names_.clear();
+    uuids_.clear();
+    for (const ProfileEntry& e : all_) {
+        if (!e.name.empty()) ++names_[profile_name_key(e.name)];
+        uuids_.insert(e.uuid);
+    }
+    update_shown();
+}
+
+void ProfileList::push_entry(ProfileEntry entry) {
+    ++names_[profile_name_key(entry.name)];
+    uuids_.insert(entry.uuid);
+    all_.push_back(std::move(entry));
+    update_shown();
+}
+
+void ProfileList::erase_entry(int index) {
+    const ProfileEntry& e = all_[size_t(index)];
+    if (auto it = names_.find(profile_name_key(e.name)); it != names_.end() && --it->second <= 0)
+        names_.erase(it);
+    uuids_.erase(e.uuid);
+    all_.erase(all_.begin() + index);
+    update_shown();
+}
+
+void ProfileList::set_entry_name(int index, std::string name) {
+    ProfileEntry& e = all_[size_t(index)];
+    if (auto it = names_.find(profile_name_key(e.name)); it != names_.end() && --it->second <= 0)
+        names_.erase(it);
+    e.name = std::move(name);
+    ++names_[profile_name_key(e.name)];
+}
+
+void ProfileList::update_shown() {
+    shown_ = int(std::min(all_.size(), size_t(kShownLimit)));
 }
 
 bool ProfileList::name_used(std::string_view name, int except) const {
-    for (int i = 0; i < size(); ++i)
-        if (i != except && profile_names_equal(entries_[size_t(i)].name, name)) return true;
-    return false;
+    const auto it = names_.find(profile_name_key(name));
+    if (it == names_.end()) return false;
+    const bool own = except >= 0 && except < total_size() &&
+                     profile_names_equal(all_[size_t(except)].name, name);
+    return it->second > (own ? 1 : 0);
+}
+
+std::string ProfileList::free_profile_name(int* next) const {
+    for (;; ++*next) {
+        std::string candidate = "profile" + std::to_string(*next);
+        if (!name_used(candidate)) {
+            ++*next;
+            return candidate;
+        }
+    }
 }
 
 std::string ProfileList::free_profile_name() const {
-    for (int n = 1;; ++n) {
-        std::string candidate = "profile" + std::to_string(n);
-        if (!name_used(candidate)) return candidate;
-    }
+    int next = 1;
+    return free_profile_name(&next);
+}
+
+std::string ProfileList::free_import_name(std::string name) const {
+    for (int k = 1; name_used(name); ++k) name += "(" + std::to_string(k) + ")";
+    return name;
 }
 
 std::string ProfileList::new_uuid() const {
     auto used = [this](const std::string& uuid) {
-        if (profile_file(uuid).empty()) return true;
-        for (const ProfileEntry& e : entries_)
-            if (e.uuid == uuid) return true;
-        std::error_code ec;
-        return std::filesystem::exists(profile_file(uuid), ec) || ec;
+        const std::string path = profile_file(uuid);
+        if (path.empty() || uuids_.count(uuid)) return true;
+        return path_exists(path) || path_exists(path + kDeletingSuffix);
     };
     std::string stamp = stamp_();
     if (!is_plain_file_name(stamp)) stamp = make_time_stamp();
@@ -192,20 +262,22 @@ std::string ProfileList::new_uuid() const {
     return {};
 }
 
+// --- the files ---
+
 bool ProfileList::store(int select) {
     Json::Value doc = extra_.isObject() ? extra_ : Json::Value(Json::objectValue);
-    Json::Value list(Json::arrayValue);
-    for (const ProfileEntry& e : entries_) {
-        Json::Value entry(Json::objectValue);
+    Json::Value& list = doc[kListKey] = Json::Value(Json::arrayValue);
+    for (const ProfileEntry& e : all_) {
+        Json::Value& entry = list.append(Json::Value(Json::objectValue));
         entry[kNameKey] = e.name;
         entry[kUuidKey] = e.uuid;
         entry[kLinkKey] = 0;
         entry[kLinkNameKey] = "";
-        list.append(entry);
     }
-    doc[kListKey] = list;
     doc[kSelectKey] = select;
-    return write_json_file(list_file(), doc);
+    if (!write_json_file(list_file(), doc)) return false;
+    stored_select_ = select;
+    return true;
 }
 
 bool ProfileList::write_profile(Json::Value doc, const std::string& name, const std::string& uuid) {
@@ -218,61 +290,144 @@ bool ProfileList::write_profile(Json::Value doc, const std::string& name, const 
 }
 
 bool ProfileList::create_first_profile() {
-    entries_.clear();
+    all_.clear();
+    rebuild_indexes();
     const std::string uuid = new_uuid();
     if (uuid.empty()) return false;
-    entries_.push_back({"profile1", uuid});
+    push_entry({"profile1", uuid});
     stored_select_ = 0;
     selected_ = 0;
     selected_uuid_ = uuid;
     // The list keeps its entry even when a write fails, so the page still has a profile to
-    // show; the profile data falls back to the defaults for a missing file.
+    // show; the profile data falls back to the defaults for a missing file. The profile file
+    // goes first: a list never names a file that was not written.
     const bool profile_ok = write_profile(read_json(default_file_), "profile1", uuid);
     const bool list_ok = store(0);
     return profile_ok && list_ok;
 }
 
-bool ProfileList::reload() {
-    if (folder_.empty()) return false;
-    // Something other than a file in the list's place cannot be read or replaced: starting a
-    // fresh list there would only leave profile files behind that no list names.
+bool ProfileList::recover_folder() {
+    std::vector<std::string> orphans, deleting, renaming;
     std::error_code ec;
-    const auto status = std::filesystem::status(list_file(), ec);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
-    const Json::Value doc = read_json(list_file());
+    constexpr std::string_view kSuffix = ".Json";
+    const std::string deleting_suffix = std::string(kSuffix) + kDeletingSuffix;
+    const std::string renaming_suffix = std::string(kSuffix) + kRenamingSuffix;
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.ends_with(deleting_suffix)) {
+            deleting.push_back(name.substr(0, name.size() - deleting_suffix.size()));
+        } else if (name.ends_with(renaming_suffix)) {
+            renaming.push_back(name.substr(0, name.size() - renaming_suffix.size()));
+        } else if (name.size() > kSuffix.size() && name.ends_with(kSuffix)) {
+            std::string uuid = name.substr(0, name.size() - kSuffix.size());
+            if (is_plain_file_name(uuid) && !uuids_.count(uuid)) orphans.push_back(std::move(uuid));
+        }
+    }
+    // A deletion cut short: while the list still names the profile it comes back; once the
+    // list no longer does, the deletion is finished.
+    for (const std::string& uuid : deleting) {
+        const std::string path = profile_file(uuid);
+        if (path.empty()) continue;
+        if (uuids_.count(uuid) && !path_exists(path)) {
+            rename_file(path + kDeletingSuffix, path);
+            debug_printf("profile %s restored: its deletion was cut short", uuid.c_str());
+        } else {
+            remove_file(path + kDeletingSuffix);
+        }
+    }
+    // A rename cut short: the list has the name that counts.
+    for (const std::string& uuid : renaming) {
+        const std::string path = profile_file(uuid);
+        if (path.empty()) continue;
+        const std::string name = name_of(uuid);
+        if (name.empty() || name_profile_file(uuid, name)) remove_file(path + kRenamingSuffix);
+    }
+    // UUIDs are time stamps: their order is the order the profiles were made in.
+    std::sort(orphans.begin(), orphans.end());
+    bool changed = false;
+    int next_free = 1;
+    for (const std::string& uuid : orphans) {
+        const Json::Value doc = read_json(profile_file(uuid));
+        // Only a profile of ours: one that names itself by the file's name.
+        if (json_string(json_get(doc, kUuidKey)) != uuid || !json_get(doc, kNameKey).isString())
+            continue;
+        std::string name = trim_profile_name(json_get(doc, kNameKey).asString());
+        name = name.empty() ? free_profile_name(&next_free) : free_import_name(std::move(name));
+        debug_printf("profile file %s.Json had no entry in the list: added as %s", uuid.c_str(),
+                     name.c_str());
+        push_entry({std::move(name), uuid});
+        changed = true;
+    }
+    return changed;
+}
+
+bool ProfileList::reload(bool recover) {
+    if (folder_.empty()) return false;
+    const std::string path = list_file();
+    // A folder (or, not behind a link, another kind of non-file) in the list's place cannot
+    // be read, moved aside or replaced: starting a fresh list there would only leave profile
+    // files behind that no list names.
+    std::error_code ec;
+    const bool link = fs::is_symlink(fs::symlink_status(path, ec));
+    const auto status = fs::status(path, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status) && (!link || fs::is_directory(status)))
+        return false;
+
+    JsonFileState state;
+    Json::Value doc = read_json(path, &state);
     const Json::Value& list = json_get(doc, kListKey);
-    bool changed = !list.isArray();
-    std::vector<ProfileEntry> loaded;
-    std::vector<bool> needs_name;
-    for (Json::ArrayIndex i = 0; list.isArray() && i < list.size(); ++i) {
+    const bool readable = doc.isObject() && list.isArray();
+    // What could not be read goes aside before anything is written in its place. An empty
+    // file holds nothing to keep.
+    const bool damaged = !readable && (is_damaged(state) || state == JsonFileState::kRead ||
+                                       (link && state == JsonFileState::kNotAFile));
+    bool changed = !readable;
+
+    all_.clear();
+    std::unordered_set<std::string> seen;
+    std::vector<size_t> nameless;
+    for (Json::ArrayIndex i = 0; readable && i < list.size(); ++i) {
         const Json::Value& entry = list[i];
         const Json::Value& uuid = json_get(entry, kUuidKey);
-        bool usable = uuid.isString() && is_plain_file_name(uuid.asString());
-        for (const ProfileEntry& e : loaded) usable = usable && e.uuid != uuid.asString();
-        if (!usable) {
+        if (!uuid.isString() || !is_plain_file_name(uuid.asString()) ||
+            !seen.insert(uuid.asString()).second) {
             changed = true;
             continue;
         }
         const Json::Value& name = json_get(entry, kNameKey);
         std::string text = name.isString() ? trim_profile_name(name.asString()) : std::string();
         changed = changed || !name.isString() || text != name.asString();
-        loaded.push_back({std::move(text), uuid.asString()});
-        needs_name.push_back(loaded.back().name.empty());
+        if (text.empty()) nameless.push_back(all_.size());
+        all_.push_back({std::move(text), uuid.asString()});
     }
-    entries_ = std::move(loaded);
+    rebuild_indexes();
     // Nameless entries are named only now, so the new names avoid every name in the file.
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (needs_name[i]) {
-            entries_[i].name = free_profile_name();
-            changed = true;
-        }
-    extra_ = doc.isObject() ? doc : Json::Value(Json::objectValue);
-    extra_.removeMember(kListKey);
-    extra_.removeMember(kSelectKey);
-
-    if (entries_.empty()) return create_first_profile();
-
+    int next_free = 1;
+    for (size_t i : nameless) {
+        set_entry_name(int(i), free_profile_name(&next_free));
+        changed = true;
+    }
     int stored = json_int(json_get(doc, kSelectKey), -1);
+    if (readable) {
+        extra_ = std::move(doc);
+        extra_.removeMember(kListKey);
+        extra_.removeMember(kSelectKey);
+    } else {
+        extra_ = Json::Value(Json::objectValue);
+    }
+
+    if (recover || all_.empty()) changed = recover_folder() || changed;
+    if (damaged && move_aside_damaged(path).empty()) {
+        debug_printf("%s cannot be read nor moved aside: left as it is", path.c_str());
+        all_.clear();
+        rebuild_indexes();
+        return false;
+    }
+    if (all_.empty()) return create_first_profile();
+    if (recover && total_size() > size())
+        debug_printf("%s: %d profiles past the first %d are kept in the list but not shown",
+                     path.c_str(), total_size() - size(), kShownLimit);
+
     if (stored < 0 || stored >= size()) {
         stored = 0;
         changed = true;
@@ -280,11 +435,12 @@ bool ProfileList::reload() {
     // Follow the shown profile to wherever it is now; a profile removed behind our back
     // gives way to the stored selection.
     int index = -1;
-    for (int i = 0; i < size() && !selected_uuid_.empty(); ++i)
-        if (entries_[size_t(i)].uuid == selected_uuid_) index = i;
+    if (!selected_uuid_.empty())
+        for (int i = 0; i < size() && index < 0; ++i)
+            if (all_[size_t(i)].uuid == selected_uuid_) index = i;
     if (index < 0) {
         index = selected_ >= 0 && selected_ < size() ? selected_ : stored;
-        if (selected_ >= 0) selected_uuid_ = entries_[size_t(index)].uuid;
+        if (selected_ >= 0) selected_uuid_ = all_[size_t(index)].uuid;
     }
     if (selected_ >= 0) selected_ = index;
     stored_select_ = stored;
@@ -295,7 +451,7 @@ bool ProfileList::reload() {
 bool ProfileList::init() {
     selected_ = -1;
     selected_uuid_.clear();
-    if (!reload()) return false;
+    if (!reload(true)) return false;
     return select(selected_ >= 0 ? selected_ : stored_select_);
 }
 
@@ -303,52 +459,70 @@ bool ProfileList::select(int index) {
     if (!reload()) return false;
     if (index < 0 || index >= size()) index = 0;
     selected_ = index;
-    selected_uuid_ = entries_[size_t(index)].uuid;
-    return store(index);
+    selected_uuid_ = all_[size_t(index)].uuid;
+    // Nothing to write when the file already says so.
+    return index == stored_select_ || store(index);
 }
 
 int ProfileList::append(Json::Value doc, const std::string& name) {
     const std::string uuid = new_uuid();
     if (uuid.empty()) return -1;
-    // Profile file first: a list entry never names a file that was not written.
+    // Profile file first: a list entry never names a file that was not written, and a kill
+    // before the list is written leaves a file that the next start adds.
     if (!write_profile(std::move(doc), name, uuid)) return -1;
-    entries_.push_back({name, uuid});
-    if (!store(selected_ >= 0 ? selected_ : 0)) {
-        entries_.pop_back();
-        std::error_code ec;
-        std::filesystem::remove(profile_file(uuid), ec);
+    push_entry({name, uuid});
+    if (!store(selected_ >= 0 ? selected_ : stored_select_)) {
+        erase_entry(total_size() - 1);
+        remove_file(profile_file(uuid));
         return -1;
     }
-    return size() - 1;
+    return total_size() - 1;
 }
 
 int ProfileList::add() {
-    if (!reload() || size() >= kAddLimit) return -1;
+    if (!reload() || total_size() >= kAddLimit) return -1;
     return append(read_json(default_file_), free_profile_name());
 }
 
 int ProfileList::copy() {
-    if (!reload() || selected_ < 0) return -1;
+    if (!reload() || selected_ < 0 || total_size() >= kShownLimit) return -1;
     std::string candidate = selected_name() + " copy";
     while (name_used(candidate)) candidate += " copy";
     return append(read_json(selected_profile_file()), candidate);
 }
 
 int ProfileList::remove() {
-    if (!reload() || selected_ < 0 || size() < 2) return -1;
-    const ProfileEntry gone = entries_[size_t(selected_)];
-    const int next = selected_ == 0 ? 0 : selected_ - 1;
-    entries_.erase(entries_.begin() + selected_);
+    if (!reload() || selected_ < 0 || total_size() < 2) return -1;
+    const int gone_index = selected_;
+    const ProfileEntry gone = all_[size_t(gone_index)];
+    const int next = gone_index == 0 ? 0 : gone_index - 1;
+    const std::string path = profile_file(gone.uuid);
+    const std::string marker = path + kDeletingSuffix;
+    // The file steps aside before the list forgets it, so that a kill in between leaves a
+    // deletion that the next start can undo (list unchanged) or finish (list written).
+    const bool moved = !path.empty() && path_exists(path);
+    if (moved && !rename_file(path, marker)) return -1;
+    erase_entry(gone_index);
     if (!store(next)) {
-        entries_.insert(entries_.begin() + selected_, gone);
+        all_.insert(all_.begin() + gone_index, gone);
+        rebuild_indexes();
+        if (moved) rename_file(marker, path);
         return -1;
     }
-    std::error_code ec;
-    if (const std::string path = profile_file(gone.uuid); !path.empty())
-        std::filesystem::remove(path, ec);
+    if (moved) remove_file(marker);
     selected_ = next;
-    selected_uuid_ = entries_[size_t(next)].uuid;
+    selected_uuid_ = all_[size_t(next)].uuid;
     return next;
+}
+
+bool ProfileList::name_profile_file(const std::string& uuid, const std::string& name) {
+    // A missing or damaged profile file is left for the profile data to replace; writing a
+    // stub here would only hide that.
+    const std::string path = profile_file(uuid);
+    Json::Value doc = read_json(path);
+    if (!doc.isObject() || json_string(json_get(doc, kNameKey)) == name) return true;
+    doc[kNameKey] = name;
+    return write_json_file(path, doc);
 }
 
 int ProfileList::rename(const std::string& name) {
@@ -356,20 +530,18 @@ int ProfileList::rename(const std::string& name) {
     if (trimmed.empty()) return kRenameBlank;
     if (!reload() || selected_ < 0) return kRenameFailed;
     if (name_used(trimmed, selected_)) return kRenameNameUsed;
-    ProfileEntry& entry = entries_[size_t(selected_)];
-    const std::string old = entry.name;
-    entry.name = trimmed;
+    // The mark tells the next start, should a kill come between the two writes, that the
+    // profile file may still carry the old name.
+    const std::string mark = selected_profile_file() + kRenamingSuffix;
+    if (!write_file_atomic(mark, "")) return kRenameFailed;
+    const std::string old = all_[size_t(selected_)].name;
+    set_entry_name(selected_, trimmed);
     if (!store(selected_)) {
-        entry.name = old;
+        set_entry_name(selected_, old);
+        remove_file(mark);
         return kRenameFailed;
     }
-    // A missing or damaged profile file is left for the profile data to replace; writing a
-    // stub here would only hide that.
-    Json::Value doc = read_json(selected_profile_file());
-    if (doc.isObject()) {
-        doc[kNameKey] = trimmed;
-        write_json_file(selected_profile_file(), doc);
-    }
+    if (name_profile_file(selected_uuid_, trimmed)) remove_file(mark);
     return kRenameDone;
 }
 
@@ -393,9 +565,8 @@ bool ProfileList::reset() {
 int ProfileList::import_profile(const std::string& path) {
     Json::Value doc = read_json(path);
     if (!is_importable_profile(doc)) return -1;
-    if (!reload()) return -1;
-    std::string candidate = trim_profile_name(doc[kNameKey].asString());
-    for (int k = 1; name_used(candidate); ++k) candidate += "(" + std::to_string(k) + ")";
+    if (!reload() || total_size() >= kShownLimit) return -1;
+    const std::string candidate = free_import_name(trim_profile_name(doc[kNameKey].asString()));
     // The file's own "profileUUID" is never used as a file name: it gets a fresh one.
     return append(std::move(doc), candidate);
 }

@@ -18,13 +18,13 @@
 #include "core/profile/json_file.h"
 #include "emulator/products.h"
 #include "program_test.h"
+#include "test_support/wait.h"
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -42,8 +42,8 @@ protected:
     // Starts the program's window and waits until the mouse page is shown and connected.
     void start() {
         open_window();
-        ASSERT_SOON(
-            page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(), 5000);
+        ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(),
+                    5000);
     }
     CTarvexMouseDevice* page() const {
         return pages_ ? qobject_cast<CTarvexMouseDevice*>(wnd_->current_page()) : nullptr;
@@ -169,8 +169,7 @@ TEST_F(MousePageEndToEnd, SwitchingProfilesRewritesTheMouse) {
     auto* combo = control<QComboBox>("device_profile_combo");
     ASSERT_EQ(combo->count(), 2);
     combo->setCurrentIndex(1);
-    ASSERT_EQ_SOON(page()->property("profilename").toString(), QString("profile2"),
-                              3000);
+    ASSERT_EQ_SOON(page()->property("profilename").toString(), QString("profile2"), 3000);
     control<QAbstractSlider>("DPI_slider_0")->setValue(60);
     EXPECT_EQ(mouse_->memory()[15], 60);
 
@@ -180,6 +179,66 @@ TEST_F(MousePageEndToEnd, SwitchingProfilesRewritesTheMouse) {
     combo->setCurrentIndex(1);
     ASSERT_EQ_SOON(int(mouse_->memory()[15]), 60, 3000);
     EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "6100");
+}
+
+// A profile of three stages chosen after the eight-stage one: the mouse gets zero DPI and
+// black for stages 3 to 7, not what the profile before had there.
+TEST_F(MousePageEndToEnd, AThreeStageProfileAfterAnEightStageOneSendsZerosForTheRest) {
+    start();
+    control<QAbstractButton>("device_add_btn")->click();
+    CDeviceProfileUI* bar = find_profile_bar(page());
+    ASSERT_EQ(bar->list().size(), 2);
+    const std::string three = bar->list().profile_file(bar->list().entries()[1].uuid);
+    Json::Value doc = read_json(three);
+    Json::Value& stages = doc["Device"][0]["DPIStages"];
+    stages["StageActive"] = 1;
+    stages["StageDPIs"] = Json::Value(Json::arrayValue);
+    for (int i = 0; i < 3; ++i) {
+        Json::Value st;
+        st["StageActive"] = 1;
+        st["StageXY"] = 0;
+        st["StageDPIX"] = st["StageDPIY"] = 10 * (i + 1);
+        st["StageColorR"] = 1 + i;
+        st["StageColorG"] = 2 + i;
+        st["StageColorB"] = 3 + i;
+        stages["StageDPIs"].append(st);
+    }
+    ASSERT_TRUE(write_json_file(three, doc));
+
+    // profile1 is the shipped eight-stage profile: the mouse holds all eight stages.
+    auto* combo = control<QComboBox>("device_profile_combo");
+    combo->setCurrentIndex(1);
+    ASSERT_EQ_SOON(int(mouse_->memory()[15]), 10, 3000);
+    combo->setCurrentIndex(0);
+    ASSERT_EQ_SOON(int(mouse_->memory()[30]), 119, 3000);
+    ASSERT_EQ(int(mouse_->memory()[53]), 255);
+
+    combo->setCurrentIndex(1);
+    ASSERT_EQ_SOON(page()->property("profilename").toString(), QString("profile2"), 3000);
+    ASSERT_EQ_SOON(int(mouse_->memory()[15]), 10, 3000);
+    const std::vector<uint8_t> m = mouse_->memory();
+    // Stages 0..2 as the profile has them, the active stage between them.
+    EXPECT_EQ((std::vector<uint8_t>(m.begin() + 15, m.begin() + 21)),
+              (std::vector<uint8_t>{10, 0, 20, 0, 30, 0}));
+    EXPECT_EQ(m[23], 1);
+    EXPECT_EQ((std::vector<uint8_t>(m.begin() + 32, m.begin() + 41)),
+              (std::vector<uint8_t>{1, 2, 3, 2, 3, 4, 3, 4, 5}));
+    // Stages 3..7: DPI bytes 21-22 and 24-31, colours 41-55, all zero.
+    EXPECT_EQ((std::vector<uint8_t>(m.begin() + 21, m.begin() + 23)), std::vector<uint8_t>(2, 0));
+    EXPECT_EQ((std::vector<uint8_t>(m.begin() + 24, m.begin() + 32)), std::vector<uint8_t>(8, 0));
+    EXPECT_EQ((std::vector<uint8_t>(m.begin() + 41, m.begin() + 56)), std::vector<uint8_t>(15, 0));
+    // The page shows the same: the stages the profile lacks are off, at the lowest step.
+    for (int n = 3; n < 8; ++n) {
+        EXPECT_FALSE(control<QAbstractButton>(QString("DPI_enable_check_%1").arg(n))->isChecked())
+            << n;
+        EXPECT_EQ(control<QAbstractSlider>(QString("DPI_slider_%1").arg(n))->value(), 0) << n;
+    }
+
+    // And back: the eight stages return whole.
+    combo->setCurrentIndex(0);
+    ASSERT_EQ_SOON(int(mouse_->memory()[30]), 119, 3000);
+    EXPECT_EQ(int(mouse_->memory()[15]), 3);
+    EXPECT_EQ(int(mouse_->memory()[53]), 255);
 }
 
 // Each tab of the page at the window's normal size shows its controls whole, without overlap

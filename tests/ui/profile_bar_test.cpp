@@ -25,6 +25,7 @@
 #include "core/profile/profile_data.h"
 #include "emulator/emulated_backend.h"
 #include "test_support/temp_dir.h"
+#include "test_support/wait.h"
 #include "ui/app/control_factory.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
@@ -33,7 +34,6 @@
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -369,6 +369,50 @@ TEST_F(ProfileBarTest, ImportAndExportThroughTheFileDialogs) {
     EXPECT_EQ(dialogs_, 4);
 }
 
+TEST_F(ProfileBarTest, ImportOfAFileTooLargeForAProfileIsRefusedWithAMessage) {
+    RecordingDevice* page = show_page();
+    ASSERT_NE(page, nullptr);
+    auto* combo = control<QComboBox>(page, "device_profile_combo");
+    click(page, "device_add_btn");
+    ASSERT_EQ(combo->count(), 2);
+    const std::string list_before = read_whole_file(user_folder() + "ProfileList.ini");
+
+    // 60 MB that would be a profile if it were read: refused by its size alone.
+    const std::string big = dir_.file("big.json");
+    ASSERT_TRUE(write_file_atomic(big, R"({"profilename": "big", "profileUUID": "u", "x": ")"));
+    fs::resize_file(big, 60 * 1000 * 1000);
+    import_path_ = QString::fromStdString(big);
+    click(page, "device_import_btn");
+    EXPECT_EQ(asked_, std::vector<std::string>{ProfileBar::kTooLargeText});
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_EQ(read_whole_file(user_folder() + "ProfileList.ini"), list_before);
+
+    // Under the cap as it is, over it once stored in the styled layout: refused as well,
+    // rather than written as a profile the next start could not read.
+    Json::Value wide = parse(R"({"profilename": "wide", "profileUUID": "u", "Device": [{}]})");
+    Json::Value& zeros = wide["Device"][0]["Zeros"] = Json::Value(Json::arrayValue);
+    for (int i = 0; i < 500000; ++i) zeros.append(0);
+    ASSERT_TRUE(write_file_atomic(dir_.file("wide.json"), Json::FastWriter().write(wide)));
+    import_path_ = QString::fromStdString(dir_.file("wide.json"));
+    asked_.clear();
+    click(page, "device_import_btn");
+    EXPECT_EQ(asked_, std::vector<std::string>{ProfileBar::kTooLargeText});
+    EXPECT_EQ(combo->count(), 2);
+    size_t profile_files = 0;
+    for (const auto& e : fs::directory_iterator(user_folder()))
+        profile_files += e.path().extension() == ".Json" ? 1 : 0;
+    EXPECT_EQ(profile_files, 2u);
+
+    // A profile of ordinary size still comes in without a word.
+    asked_.clear();
+    ASSERT_TRUE(
+        write_file_atomic(dir_.file("ok.json"), R"({"profilename": "ok", "profileUUID": "u"})"));
+    import_path_ = QString::fromStdString(dir_.file("ok.json"));
+    click(page, "device_import_btn");
+    EXPECT_TRUE(asked_.empty());
+    EXPECT_EQ(combo->count(), 3);
+}
+
 TEST_F(ProfileBarTest, TabsFollowTheDeviceKindAndSelectSilently) {
     RecordingDevice* headset = show_page("XML/DeviceXml/hs6533device.ui");
     ASSERT_NE(headset, nullptr);
@@ -411,11 +455,12 @@ TEST(ProfileBarTextsTest, EveryTextIdExistsInEachLanguage) {
     QFile layout(test::shipped_skin() + "XML/CustomControlXML/DeviceProfile.ui");
     ASSERT_TRUE(layout.open(QIODevice::ReadOnly));
     const QString xml = QString::fromUtf8(layout.readAll());
-    QStringList ids = {"message_text_5", "message_text_16", "message_text_22", "message_text_25"};
+    QStringList ids = {"message_text_5", "message_text_16", "message_text_22", "message_text_25",
+                       ProfileBar::kTooLargeText};
     const QRegularExpression property(
         R"re(<property name="(?:textid|tooltipid|placeholderid)" stdset="0">\s*<string>([^<]+)</string>)re");
     for (auto it = property.globalMatch(xml); it.hasNext();) ids << it.next().captured(1);
-    EXPECT_EQ(ids.size(), 4 + 18);
+    EXPECT_EQ(ids.size(), 5 + 18);
     for (const char* file : {"lang/en.json", "lang/zh_CN.json"}) {
         TextTable table;
         ASSERT_TRUE(table.load_file(test::shipped_skin() + file)) << file;

@@ -385,6 +385,8 @@ void CTarvexMouseDevice::refresh_page() {
             set_dpi_slider(n, s.stages[size_t(n)].dpi_x);
             enable_stage_row(n, s.stages[size_t(n)].active != 0);
         } else {
+            // The mouse gets zeros for a stage the profile lacks; show what it has.
+            set_dpi_slider(n, 0);
             enable_stage_row(n, false);
         }
     }

@@ -180,8 +180,7 @@ void CTarvexUSBDevice::refresh_light_preview() {
     for (size_t i = 0; i < frame.size() && i < lights_.size(); ++i) {
         CDeviceKeyButtonUI* button = lights_[i];
         if (!button || !button->isVisible()) continue;
-        if (!button->change_light_overlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true))
-            continue;
+        if (!button->change_light_overlay(frame[i] & 0xFFFFFF, int(frame[i] >> 24), true)) continue;
         QWidget* parent = button->parentWidget();
         if (!button->drawn_by_panel() || !parent) {
             button->update();
@@ -406,12 +405,15 @@ void CTarvexUSBDevice::set_profile_paths() {
     // The profile bar names the selected profile (its list is made on first use); a page
     // without a bar keeps the current path.
     std::string uuid = property("profileUUID").toString().toStdString();
-    if (uuid.empty()) {
-        if (CDeviceProfileUI* bar = find_profile_bar(this); bar && ProfileBar::start_bar(bar))
-            uuid = bar->selected_uuid().toStdString();
-    }
-    if (const std::string path = user_profile_file(kind_, uuid); !path.empty())
+    CDeviceProfileUI* bar = find_profile_bar(this);
+    if (bar && !ProfileBar::start_bar(bar)) bar = nullptr;
+    if (uuid.empty() && bar) uuid = bar->selected_uuid().toStdString();
+    if (const std::string path = user_profile_file(kind_, uuid); !path.empty()) {
         profile_->set_profile_path(path);
+        // A profile file rewritten from the defaults keeps the name the list shows.
+        profile_->set_profile_name(bar ? bar->list().name_of(uuid)
+                                       : property("profilename").toString().toStdString());
+    }
     profile_->set_light_list_path(UserDataFolder() + light_name_.toStdString() + ".config");
 }
 

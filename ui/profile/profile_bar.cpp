@@ -166,9 +166,19 @@ void ProfileBar::on_import() {
     if (!bar || bar->selected_uuid().isEmpty()) return;
     const QString path = chooser_(&wnd_, false);
     if (path.isEmpty()) return;
-    // Anything but a profile document is ignored without a word.
-    if (!is_importable_profile(read_json(path.toStdString()))) return;
-    if ((bar = current_bar())) bar->import_profile(path);
+    // A file too large to be a profile is refused before it is read, and says why; anything
+    // else that is no profile document is ignored without a word.
+    JsonFileState state = JsonFileState::kRead;
+    const Json::Value doc = read_json(path.toStdString(), &state);
+    if (state == JsonFileState::kTooLarge) {
+        message(QString::fromLatin1(kTooLargeText), 0);
+        return;
+    }
+    if (!is_importable_profile(doc)) return;
+    if (!(bar = current_bar()) || bar->import_profile(path) >= 0) return;
+    // Stored in the styled layout it would outgrow what the next start reads.
+    if (std::int64_t(styled_json(doc).size()) > kMaxJsonFileSize)
+        message(QString::fromLatin1(kTooLargeText), 0);
 }
 
 void ProfileBar::on_export() {

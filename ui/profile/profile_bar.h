@@ -27,6 +27,8 @@ public:
     // File dialogs show these.
     static constexpr char kFileFilter[] = "Profile Files(*.json)";
     static constexpr char kMacroErrorText[] = "message_text_16";
+    // Shown when a file chosen for import is larger than any profile can be.
+    static constexpr char kTooLargeText[] = "profile_import_too_large";
 
     // Adds the routes to `wnd`.
     explicit ProfileBar(CMainWnd& wnd);

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -58,7 +61,8 @@ TEST(DebugLine, SinkReceivesLinesFromManyThreadsWhole) {
     for (auto& th : threads) th.join();
     set_debug_sink(nullptr);
     ASSERT_EQ(lines.size(), 400u);
-    for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, std::regex(R"(thread \d line \d{3})"))) << l;
+    for (const auto& l : lines)
+        EXPECT_TRUE(std::regex_match(l, std::regex(R"(thread \d line \d{3})"))) << l;
 }
 
 TEST(DebugLine, LongFormattedLineIsCutNotOverflowed) {
@@ -103,4 +107,98 @@ TEST(AtomicWrite, MissingFolderFailsWithoutCreatingAnything) {
     EXPECT_FALSE(write_file_atomic((tmp.path() / "no/such/file").string(), "x"));
     EXPECT_FALSE(write_file_atomic("", "x"));
     EXPECT_EQ(read_whole_file((tmp.path() / "nothing").string()), "");
+}
+
+namespace {
+
+std::vector<std::string> files_in(const fs::path& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> seen_at_replace;
+void record_folder(const char* step, const std::string& path) {
+    if (std::string(step) == "replace") seen_at_replace = files_in(fs::path(path).parent_path());
+}
+
+}  // namespace
+
+TEST(AtomicWrite, TemporariesAreHiddenAndRecognisedAsOurs) {
+    TempDir tmp;
+    const std::string path = (tmp.path() / "ProfileList.ini").string();
+    seen_at_replace.clear();
+    set_file_step_hook(record_folder);
+    const bool ok = write_file_atomic(path, "x");
+    set_file_step_hook(nullptr);
+    ASSERT_TRUE(ok);
+    // Just before the rename the temporary sits beside the file, named as ours.
+    ASSERT_EQ(seen_at_replace.size(), 1u);
+    const std::string temporary = seen_at_replace[0];
+    EXPECT_EQ(temporary.rfind(".ProfileList.ini.tellune-tmp-", 0), 0u) << temporary;
+    EXPECT_TRUE(is_temporary_file_name(temporary));
+
+    for (const char* name : {".a.Json.tellune-tmp-AbC123", ".x.tellune-tmp-000000"})
+        EXPECT_TRUE(is_temporary_file_name(name)) << name;
+    for (const char* name : {"a.Json", ".a.Json.tellune-tmp-abc12", "a.Json.tellune-tmp-abcdef",
+                             ".a.Json.tellune-tmp-abc12$", ".a.Json.tellune-tmp-abc1234",
+                             ".tellune-tmp-abcdef", ".a.Json.XXXXXX", ""})
+        EXPECT_FALSE(is_temporary_file_name(name)) << name;
+}
+
+TEST(AtomicWrite, StaleTemporariesAreRemovedAndNothingElse) {
+    TempDir tmp;
+    const fs::path& d = tmp.path();
+    auto make = [&](const std::string& name, const std::string& text) {
+        std::ofstream(d / name) << text;
+    };
+    make(".a.Json.tellune-tmp-Ab12Cd", "half");
+    make(".ProfileList.ini.tellune-tmp-zzzzzz", "");
+    make("a.Json", "{}");
+    make("a.Json.tellune-tmp-Ab12Cd", "not hidden: a user's");
+    make(".b.Json.tellune-tmp-Ab12C", "five characters");
+    fs::create_directory(d / ".c.Json.tellune-tmp-folder");
+    make("target", "kept");
+    fs::create_symlink(d / "target", d / ".l.Json.tellune-tmp-linkxx");
+    EXPECT_EQ(remove_stale_temporaries(d.string()), 2);
+    EXPECT_EQ(files_in(d),
+              (std::vector<std::string>{".b.Json.tellune-tmp-Ab12C", ".c.Json.tellune-tmp-folder",
+                                        ".l.Json.tellune-tmp-linkxx", "a.Json",
+                                        "a.Json.tellune-tmp-Ab12Cd", "target"}));
+    EXPECT_EQ(read_whole_file((d / "target").string()), "kept");
+    EXPECT_EQ(remove_stale_temporaries((d / "missing").string()), 0);
+}
+
+TEST(AtomicWrite, DamagedFilesAndLinksAreMovedAsideWhole) {
+    TempDir tmp;
+    const fs::path& d = tmp.path();
+    const std::string path = (d / "ProfileList.ini").string();
+    std::ofstream(path) << "garbage";
+    const std::string first = move_aside_damaged(path);
+    ASSERT_FALSE(first.empty());
+    EXPECT_TRUE(std::regex_match(fs::path(first).filename().string(),
+                                 std::regex(R"(ProfileList\.ini\.damaged-\d{4}(_\d{2}){5}_\d{3})")))
+        << first;
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(read_whole_file(first), "garbage");
+
+    // Within the same millisecond the second gets its own name. A link moves itself: its
+    // target is neither moved nor changed.
+    std::ofstream((d / "elsewhere").string()) << "not ours";
+    fs::create_symlink(d / "elsewhere", path);
+    const std::string second = move_aside_damaged(path);
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(fs::is_symlink(second));
+    EXPECT_EQ(read_whole_file((d / "elsewhere").string()), "not ours");
+    std::ofstream(path) << "third";
+    const std::string base = path + ".damaged-" + make_time_stamp();
+    std::ofstream(base) << "taken";
+    std::ofstream(base + "_1") << "taken";
+    const std::string third = move_aside_damaged(path);
+    EXPECT_EQ(read_whole_file(third), "third");
+    EXPECT_EQ(read_whole_file(base), "taken");
+
+    EXPECT_EQ(move_aside_damaged((d / "missing").string()), "");
 }

@@ -15,7 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The source tree's folder that holds DefaultData/.
+// The source tree's folder that holds DefaultData/. Not taken from __FILE__: compiled
+// through ccache that path is relative to the build folder, not to where tests run.
 std::string source_root() {
     return TELLUNE_SOURCE_DIR;
 }

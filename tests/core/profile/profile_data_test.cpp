@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 #include <vector>
 
 #include "core/profile/device_folders.h"
@@ -188,37 +189,44 @@ TEST(ProfileData, KeyboardAndHeadsetRoundTrip) {
     EXPECT_EQ(h.read_user_eq_bands(1), (EqualizerBands{1, 2, 3, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(ProfileData, DpiStagesMergeIntoTheCurrentList) {
+TEST(ProfileData, DpiStagesOfTheProfileLoadedBeforeNeverSurvive) {
     ScratchData s;
     auto stages = [](int n, int base) {
-        std::string out = R"({"DPIStages": {"StageActive": 0, "StageDPIs": [)";
+        std::string out = R"({"DPIStages": {"StageActive": 2, "StageDPIs": [)";
         for (int i = 0; i < n; ++i)
-            out +=
-                (i ? "," : "") + std::string(R"({"StageDPIX": )") + std::to_string(base + i) + "}";
+            out += (i ? "," : "") + std::string(R"({"StageDPIX": )") + std::to_string(base + i) +
+                   R"(, "StageColorR": )" + std::to_string(base + i) + "}";
         return out + "]}}";
     };
     CMouseProfiledata m;
-    load(m, s, stages(5, 10));
-    ASSERT_EQ(m.read_dpi_stages().size(), 5u);
+    load(m, s, stages(8, 10));
+    ASSERT_EQ(m.read_dpi_stages().size(), 8u);
 
-    load(m, s, stages(3, 20));  // stages 4 and 5 keep their values
+    // Three stages after eight: exactly three, nothing of the eight left over.
+    load(m, s, stages(3, 20));
     auto list = m.read_dpi_stages();
-    ASSERT_EQ(list.size(), 5u);
+    ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(int(list[0].dpi_x), 20);
     EXPECT_EQ(int(list[2].dpi_x), 22);
-    EXPECT_EQ(int(list[3].dpi_x), 13);
-    EXPECT_EQ(int(list[4].dpi_x), 14);
+    EXPECT_EQ(int(list[2].red), 22);
+    EXPECT_EQ(m.dpi_stages().size(), 3u);
 
-    load(m, s, stages(7, 30));  // two appended
+    load(m, s, stages(7, 30));
     list = m.read_dpi_stages();
     ASSERT_EQ(list.size(), 7u);
     EXPECT_EQ(int(list[6].dpi_x), 36);
+    EXPECT_EQ(m.active_stage(), 2);
 
-    // Without "DPIStages" the list and the active stage stay as they are.
-    m.set_active_stage(4);
-    load(m, s, "{}");
-    EXPECT_EQ(m.read_dpi_stages().size(), 7u);
-    EXPECT_EQ(m.active_stage(), 4);
+    // Without "DPIStages", or with a list of another type, no stage and stage 0.
+    for (const char* section :
+         {"{}", R"({"DPIStages": 5})", R"({"DPIStages": {"StageActive": 4, "StageDPIs": {}}})"}) {
+        load(m, s, stages(5, 40));
+        ASSERT_EQ(m.read_dpi_stages().size(), 5u);
+        load(m, s, section);
+        EXPECT_TRUE(m.read_dpi_stages().empty()) << section;
+        EXPECT_EQ(m.active_stage(), std::string(section).find("4") != std::string::npos ? 4 : 0)
+            << section;
+    }
 }
 
 TEST(ProfileData, EqualiserPresetMappingAndMissingPresets) {
@@ -275,18 +283,19 @@ TEST(ProfileData, LoadFallsBackToTheDefaultSection) {
                R"({"profilename": "Default", "Device": [{"ReportStages": {"StageActive": 3}}]})");
     const std::string path = s.user_file("p.Json");
 
-    // A file without "Device" is rewritten as the default section, with no profilename.
-    write_text(path, "garbage");
+    // A missing file is written as the default section, under its name and UUID.
     CMouseProfiledata m;
     m.set_default_profile_path(def);
     m.set_default_profile_path("");  // ignored
     EXPECT_EQ(m.default_profile_path(), def);
     m.set_profile_path(path);
+    m.set_profile_name("Mine");
     EXPECT_EQ(m.load_profile(path), parse(R"({"ReportStages": {"StageActive": 3}})"));
-    EXPECT_EQ(read_json(path), parse(R"({"Device": [{"ReportStages": {"StageActive": 3}}]})"));
+    EXPECT_EQ(read_json(path), parse(R"({"profilename": "Mine", "profileUUID": "p",
+                                        "Device": [{"ReportStages": {"StageActive": 3}}]})"));
 
     // A valid file lacking its section keeps its other keys; a section that is not an object
-    // counts as missing.
+    // counts as missing. Nothing is moved aside: nothing of the file is lost.
     for (const char* text : {R"({"profilename": "Mine", "Extra": [1]})",
                              R"({"profilename": "Mine", "Extra": [1], "Device": 5})",
                              R"({"profilename": "Mine", "Extra": [1], "Device": [5]})"}) {
@@ -297,6 +306,8 @@ TEST(ProfileData, LoadFallsBackToTheDefaultSection) {
         EXPECT_EQ(doc["Extra"], parse("[1]"));
         EXPECT_EQ(doc["Device"][0], parse(R"({"ReportStages": {"StageActive": 3}})"));
     }
+    for (const auto& e : std::filesystem::directory_iterator(s.tmp.path()))
+        EXPECT_EQ(e.path().filename().string().find(".damaged-"), std::string::npos);
 
     // With no default profile either, the section is null and the file is left alone.
     CMouseProfiledata bare;
@@ -306,6 +317,96 @@ TEST(ProfileData, LoadFallsBackToTheDefaultSection) {
     EXPECT_EQ(readjsonFile(path), "garbage");
     EXPECT_EQ(bare.read_light_settings(), LightSettings{});
     EXPECT_TRUE(bare.read_key_assignments().empty());
+}
+
+// A profile file that cannot be read is kept aside whole, and the one written in its place
+// still carries the profile's name and UUID, so the list and the file agree.
+TEST(ProfileData, ADamagedProfileIsKeptAsideAndKeepsItsName) {
+    ScratchData s;
+    const std::string def = s.default_file("mouse.Json");
+    write_text(def, R"({"profilename": "Default", "Device": [{"LightInfo": {"Light": 4}}]})");
+    const std::string folder = s.user_file("mouse") + "/";
+    const std::string uuid = "2021_06_01_10_00_00_000";
+    const std::string path = folder + uuid + ".Json";
+    const std::string elsewhere = s.user_file("elsewhere.txt");
+    write_text(elsewhere, "the user's notes, not JSON");
+    const std::vector<std::pair<const char*, std::string>> damaged = {
+        {"garbage", "\x01\xff garbage"},
+        {"cut short", doc_with(R"({"LightInfo": {"Light": 1}})").substr(0, 60)},
+        {"array", "[1, 2, 3]"},
+        {"too deep", std::string(5000, '[') + std::string(5000, ']')},
+    };
+    for (const auto& [what, text] : damaged) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(folder);
+        write_text(path, text);
+        for (bool through_save : {false, true}) {
+            CMouseProfiledata m;
+            m.set_default_profile_path(def);
+            m.set_profile_path(path);
+            m.set_profile_name("Game");
+            if (through_save) {
+                // The file went bad after it was loaded: saving keeps it aside as well.
+                write_text(path, doc_with("{}"));
+                m.load_profile(path);
+                write_text(path, text);
+                m.write_light_settings(LightSettings::make(1, 2, 3, 4, 0, 5, 6, 7, 0));
+                ASSERT_TRUE(m.save_profile());
+            } else {
+                EXPECT_EQ(m.load_profile(path), parse(R"({"LightInfo": {"Light": 4}})"));
+            }
+            const Json::Value doc = read_json(path);
+            EXPECT_EQ(doc["profilename"].asString(), "Game");
+            EXPECT_EQ(doc["profileUUID"].asString(), uuid);
+            EXPECT_EQ(json_int(doc["Device"][0]["LightInfo"]["Light"]), through_save ? 2 : 4);
+            // Exactly one copy aside per rewrite, holding the damaged text byte for byte.
+            std::vector<std::string> aside;
+            for (const auto& e : std::filesystem::directory_iterator(folder))
+                if (e.path().filename().string().rfind(uuid + ".Json.damaged-", 0) == 0)
+                    aside.push_back(e.path().string());
+            ASSERT_EQ(aside.size(), through_save ? 2u : 1u);
+            for (const std::string& copy : aside) EXPECT_EQ(readjsonFile(copy), text);
+        }
+    }
+
+    // A name so long that the copy's name would be over the system's limit, while the
+    // temporary's still fits: the file cannot step aside, so it is not overwritten either.
+    const std::string long_path = folder + std::string(230, 'u') + ".Json";
+    write_text(long_path, "garbage");
+    {
+        CMouseProfiledata m;
+        m.set_default_profile_path(def);
+        m.set_profile_path(long_path);
+        EXPECT_EQ(m.load_profile(long_path), parse(R"({"LightInfo": {"Light": 4}})"));
+        EXPECT_FALSE(m.save_profile());
+        EXPECT_EQ(readjsonFile(long_path), "garbage");
+    }
+
+    // A link to something that is no profile: the link steps aside, its target is untouched
+    // and the profile becomes a file of its own.
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink(elsewhere, path);
+    CMouseProfiledata m;
+    m.set_default_profile_path(def);
+    m.set_profile_path(path);
+    m.set_profile_name("Linked");
+    m.load_profile(path);
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(read_json(path)["profilename"].asString(), "Linked");
+    EXPECT_EQ(readjsonFile(elsewhere), "the user's notes, not JSON");
+
+    // A link to a good profile is read through and replaced by a file on save; the
+    // target keeps what it had.
+    write_text(elsewhere, doc_with(R"({"LightInfo": {"Light": 9}})"));
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(elsewhere, path);
+    EXPECT_EQ(json_int(m.load_profile(path)["LightInfo"]["Light"]), 9);
+    m.write_light_settings(LightSettings::make(0, 1, 0, 0, 0, 0, 0, 0, 0));
+    ASSERT_TRUE(m.save_profile());
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(json_int(read_json(path)["Device"][0]["LightInfo"]["Light"]), 1);
+    EXPECT_EQ(json_int(read_json(elsewhere)["Device"][0]["LightInfo"]["Light"]), 9);
 }
 
 TEST(ProfileData, WriteDeviceSectionUsesTheProfileIndex) {

@@ -277,6 +277,8 @@ TEST_F(ProfileListTest, DeleteKeepsOneAndMovesTheSelection) {
     ASSERT_TRUE(list_.init());
     EXPECT_EQ(list_.remove(), -1);
     EXPECT_EQ(list_.size(), 1);
+    // A profile file that the next list does not name would join it at its start.
+    fs::remove(list_.selected_profile_file());
 
     write_list({{"p0", "u0"}, {"p1", "u1"}, {"p2", "u2"}}, 0);
     ProfileList three;
@@ -447,10 +449,13 @@ TEST_F(ProfileListTest, ChangesBehindOurBackAreFollowed) {
     EXPECT_EQ(names(), (std::vector<std::string>{"Z", "A", "Bee"}));
     EXPECT_EQ(profile_doc("ub")["profilename"].asString(), "Bee");
     EXPECT_EQ(profile_doc("ua")["profilename"].asString(), "A");
-    // The list file vanishes: the next change starts a fresh list instead of failing.
+    // The list file vanishes: the next change rebuilds it from the profile files (oldest
+    // UUID first) instead of failing or starting afresh, and the shown profile stays shown.
     fs::remove(file("ProfileList.ini"));
-    EXPECT_EQ(list_.add(), 1);
-    EXPECT_EQ(names(), (std::vector<std::string>{"profile1", "profile2"}));
+    EXPECT_EQ(list_.add(), 3);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "Bee", "Z", "profile1"}));
+    EXPECT_EQ(list_.selected_uuid(), "ub");
+    EXPECT_EQ(list_.current_index(), 1);
 }
 
 TEST_F(ProfileListTest, FailedWritesLeaveTheOldFilesAndNoTemporaries) {
