@@ -24,6 +24,19 @@ bool exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
+// The document at `path` for a rewrite: an object, or a fresh one once what could not be read
+// is out of the way (moved aside, never overwritten: it may be the user's only copy). False
+// when it could not be moved.
+bool document_for_rewrite(const std::string& path, Json::Value& doc) {
+    JsonFileState state;
+    doc = read_json(path, &state);
+    if (doc.isObject()) return true;
+    if ((is_damaged(state) || state == JsonFileState::kRead) && move_aside_damaged(path).empty())
+        return false;
+    doc = Json::Value(Json::objectValue);
+    return true;
+}
+
 Json::Value macro_document(const MacroEntry& entry, const Json::Value& events) {
     Json::Value doc(Json::objectValue);
     doc[kNameKey] = entry.name;
@@ -138,8 +151,8 @@ std::string MacroLibrary::new_identifier() const {
 bool MacroLibrary::store() const {
     if (folder_.empty()) return false;
     // What else the file holds now stays, as does what each entry held besides name and id.
-    Json::Value doc = read_json(library_file());
-    if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+    Json::Value doc;
+    if (!document_for_rewrite(library_file(), doc)) return false;
     Json::Value info(Json::arrayValue);
     for (size_t i = 0; i < entries_.size(); ++i) {
         Json::Value e = originals_[i];
@@ -166,10 +179,7 @@ int MacroLibrary::remove_selected() {
     const int index = selected_;
     if (index < 0 || index >= size()) return -1;
     const std::string file = macro_file(index);
-    if (!file.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(file, ec);
-    }
+    if (!file.empty()) remove_file(file);
     entries_.erase(entries_.begin() + index);
     originals_.erase(originals_.begin() + index);
     selected_ = -1;
@@ -205,6 +215,8 @@ Json::Value MacroLibrary::load_selected_events() const {
 bool MacroLibrary::save_selected(const Json::Value& events) const {
     const std::string file = macro_file(selected_);
     if (file.empty()) return false;
+    Json::Value old;
+    if (!document_for_rewrite(file, old)) return false;
     return write_json_file(file, macro_document(entries_[size_t(selected_)], events));
 }
 
@@ -213,8 +225,10 @@ MacroLibrary::ImportResult MacroLibrary::import_file(const std::string& path, st
     if (size() >= kMaxMacros) return ImportResult::kFull;
     // Only a file this program can read back becomes a macro; the check comes before the
     // library changes.
-    const std::string text = readjsonFile(path);
-    if (text.empty() || !read_json(path).isObject()) return ImportResult::kUnreadable;
+    JsonFileState state;
+    const std::string text = readjsonFile(path, &state);
+    if (state == JsonFileState::kTooLarge) return ImportResult::kTooLarge;
+    if (text.empty() || !parse_json(text).isObject()) return ImportResult::kUnreadable;
     if (add().empty()) return ImportResult::kFull;
     if (!write_file_atomic(macro_file(selected_), text)) {
         debug_printf("macro import not written: %s", macro_file(selected_).c_str());
@@ -230,9 +244,9 @@ bool MacroLibrary::export_selected(const std::string& path) const {
     if (file.empty() || path.empty()) return false;
     if (!exists(file))
         return write_json_file(path, macro_document(entries_[size_t(selected_)], Json::Value()));
-    const std::string text = readjsonFile(file);
-    std::error_code ec;
-    if (text.empty() && std::filesystem::file_size(file, ec) != 0) return false;
+    JsonFileState state;
+    const std::string text = readjsonFile(file, &state);
+    if (state != JsonFileState::kRead && state != JsonFileState::kEmpty) return false;
     return write_file_atomic(path, text);
 }
 

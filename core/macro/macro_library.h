@@ -3,7 +3,8 @@
 // order (their position is the macro index key assignments and device downloads use), each
 // with its display name and identifier; the events of a macro are in identifier + ".mac".
 //
-// Every change is written at once, atomically. Files are user data: whatever they hold is
+// Every change is written at once, atomically; a file that cannot be read is moved aside
+// before it would be written over, never overwritten. Files are user data: whatever they hold is
 // read without throwing, a value of the wrong type reads as missing, and an identifier that
 // is not a plain file name never leads to a file outside the folder (such a macro shows, but
 // has no file to load, save, export or delete).
@@ -48,7 +49,8 @@ public:
         kImported,
         kNoPath,      // nothing chosen
         kFull,        // the library holds kMaxMacros macros; nothing was touched
-        kUnreadable,  // the file is no macro file (not a JSON object, too large, unreadable)
+        kTooLarge,    // over the size every data file is held to
+        kUnreadable,  // the file is no macro file (not a JSON object, unreadable)
         kWriteFailed,
     };
 

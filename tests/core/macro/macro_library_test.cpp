@@ -286,9 +286,23 @@ TEST_F(Library, DamagedMacroFilesLoadWithoutEvents) {
     std::filesystem::remove(file);
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
     EXPECT_TRUE(library_.load_selected_events().empty());
+    std::filesystem::remove(file);
+    // A damaged file is moved aside before the macro is saved over it.
+    write_text(file, "{\"Events\": [");
+    EXPECT_TRUE(library_.save_selected(Json::Value(Json::arrayValue)));
+    EXPECT_TRUE(read_json(file)["Events"].isArray());
 }
 
-TEST_F(Library, HugeMacroFileLoadsBounded) {
+// Files moved aside because they could not be read, in the test folder.
+std::vector<std::string> damaged_files(const TempDir& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().filename().string().find(".damaged-") != std::string::npos)
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+TEST_F(Library, HugeMacroFileIsRefusedAndKeptAside) {
     library_.add();
     // 10 MB: a valid macro of far more events than the editor or any device holds.
     std::string text = "{\"Events\": [";
@@ -297,13 +311,18 @@ TEST_F(Library, HugeMacroFileLoadsBounded) {
     text.back() = ']';
     text += "}";
     write_text(library_.macro_file(0), text);
-    // Whether the shared reader takes a file this size or refuses it, the editor never holds
-    // more rows than it can show, and saving it again writes no more than those.
     ActionList rows;
     rows.load(library_.load_selected_events());
-    EXPECT_LE(rows.size(), ActionList::kMaxRows);
+    EXPECT_EQ(rows.size(), 0);
+    // Saving the empty macro does not destroy what the user had.
     ASSERT_TRUE(library_.save_selected(rows.events_for_save()));
-    EXPECT_LT(std::filesystem::file_size(library_.macro_file(0)), 1024u * 1024u);
+    EXPECT_LT(std::filesystem::file_size(library_.macro_file(0)), 1024u);
+    const std::vector<std::string> aside = damaged_files(dir_);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(dir_.file(aside[0])), text.size());
+    // Nor is it taken in as an import.
+    EXPECT_EQ(library_.import_file(dir_.file(aside[0])), MacroLibrary::ImportResult::kTooLarge);
+    EXPECT_EQ(library_.size(), 1);
 }
 
 TEST_F(Library, MissingOrDamagedLibraryIsEmptyAndTheNextAddCreatesIt) {
@@ -316,6 +335,10 @@ TEST_F(Library, MissingOrDamagedLibraryIsEmptyAndTheNextAddCreatesIt) {
     EXPECT_EQ(library_.size(), 0);
     EXPECT_EQ(library_.add(), "macro_1");
     EXPECT_EQ(config()["MacroInfo"].size(), 1u);
+    // The damaged library was kept aside, not written over.
+    const std::vector<std::string> aside = damaged_files(dir_);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(read_text(dir_.file(aside[0])), "not json");
 }
 
 TEST(LibraryNames, ThePadAndHeadsetListOnlyNames) {
