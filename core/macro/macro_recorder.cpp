@@ -13,13 +13,16 @@ RecordingMemory& shared_recording_memory() {
 }
 
 MacroRecorder::MacroRecorder(ActionList& list, Clock clock, RecordingMemory& memory)
-    : list_(list), clock_(std::move(clock)), memory_(memory) {
-    if (!clock_)
-        clock_ = [] {
-            return int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count());
-        };
+    : list_(list), memory_(memory) {
+    set_clock(std::move(clock));
+}
+
+void MacroRecorder::set_clock(Clock clock) {
+    clock_ = clock ? std::move(clock) : [] {
+        return int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count());
+    };
 }
 
 void MacroRecorder::start(int mode, int kind, std::optional<int> fixed_delay) {

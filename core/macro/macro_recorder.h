@@ -47,6 +47,8 @@ public:
     // delay. What was recorded last by any page is forgotten: a key held over from an earlier
     // recording is no repeat.
     void start(int mode, int kind, std::optional<int> fixed_delay = std::nullopt);
+    // Replaces the clock (an empty one restores the default); not while recording.
+    void set_clock(Clock clock);
     void stop();
     bool recording() const { return recording_; }
     int mode() const { return mode_; }

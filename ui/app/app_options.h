@@ -6,6 +6,8 @@ namespace tellune::ui {
 struct AppOptions {
     // Start on the emulated devices instead of scanning for real ones.
     bool emulate = false;
+    // Record macros also from other programs' windows where input devices are readable.
+    bool global_input = true;
 };
 
 // Interface thread only.

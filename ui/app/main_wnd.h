@@ -79,6 +79,13 @@ public:
 
     // --- extension points ---
     void add_extension(std::unique_ptr<ShellExtension> extension);
+    // The first extension of type T, or nullptr.
+    template <class T>
+    T* extension() const {
+        for (const auto& e : extensions_)
+            if (auto* found = dynamic_cast<T*>(e.get())) return found;
+        return nullptr;
+    }
     void set_input_hook(std::unique_ptr<InputHook> hook);
     InputHook* input_hook() const { return input_hook_.get(); }
     bool input_hook_installed() const { return hook_installed_; }

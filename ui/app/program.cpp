@@ -4,6 +4,7 @@
 #include "ui/app/main_wnd.h"
 #include "ui/editors/key_editor.h"
 #include "ui/editors/light_editor.h"
+#include "ui/macro/macro_editor.h"
 #include "ui/profile/profile_bar.h"
 
 namespace tellune::ui {
@@ -16,6 +17,7 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
     install_profile_bar(wnd);
     install_light_editor(wnd, device_pages);
     install_key_editor(wnd, device_pages);
+    install_macro_editor(wnd, device_pages);
     return device_pages;
 }
 

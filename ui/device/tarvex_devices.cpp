@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "core/device/macro_image.h"
+#include "core/macro/macro_library.h"
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
 #include "core/profile/profile_data.h"
@@ -44,6 +45,35 @@ CTarvexMousePadDevice::CTarvexMousePadDevice(std::shared_ptr<hid::HidBackend> ba
 
 CTarvexMousePadDevice::~CTarvexMousePadDevice() {
     StopThreads();
+}
+
+namespace {
+
+QStringList pad_library_names(const std::string& folder) {
+    QStringList names;
+    for (const std::string& n : macro::read_library_names(folder + macro::kPadLibraryFileName))
+        names << QString::fromStdString(n);
+    return names;
+}
+
+}  // namespace
+
+void CTarvexMousePadDevice::BindPageControls() {
+    CTarvexUSBDevice::BindPageControls();
+    load_light_names();
+}
+
+void CTarvexMousePadDevice::load_light_names() {
+    macro_names_ = pad_library_names(UserDataFolder());
+}
+
+void CTarvexHS6533Device::BindPageControls() {
+    CTarvexUSBDevice::BindPageControls();
+    load_light_names();
+}
+
+void CTarvexHS6533Device::load_light_names() {
+    macro_names_ = pad_library_names(UserDataFolder());
 }
 
 CTarvexHS6533Device::CTarvexHS6533Device(std::shared_ptr<hid::HidBackend> backend, QWidget* parent)
