@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/audio/audio_library.h"
 #include "core/hid/device_slots.h"
 #include "core/hid/hidraw_backend.h"
 #include "core/platform/platform.h"
@@ -53,6 +54,8 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
     } else {
         tellune::debug_line("devices: emulated (--emulate)");
     }
+    // The emulated headset's sound goes to the emulated chip.
+    tellune::ui::app_options().audio_library = std::string(tellune::audio::kEmulatedLibraryName);
     // One of each product, the mouse plugged first so that its page is the one shown. Like
     // real devices they keep what was written to them from one run to the next.
     auto demo = std::make_shared<tellune::emulator::EmulatedBackend>();

@@ -180,7 +180,9 @@ DeviceConfig mouse_pad_config(int index) {
     // Wave, brightness 4, device speed 2, multi-colour, magenta. Reads step 25, writes 64.
     const uint8_t block[25] = {0x00, 0x00, 0x04, 0x02, 0x00, 0x01, 0xFF, 0x00, 0xFF};
     c.memory = profile_memory(256, 64, block);
+    // Wired, with a phone charging on it (byte 5: 1 iPhone, 2 Samsung, 3 other, 0 none).
     c.status = default_status();
+    c.status[5] = 1;
     return c;
 }
 
@@ -220,7 +222,11 @@ DeviceConfig headset_config(int index) {
     // Spectrum, brightness 4, device speed 2, blue. Reads step 25, writes 64.
     const uint8_t block[21] = {0x00, 0x01, 0x04, 0x02, 0x00, 0x00, 0x00, 0x00, 0xFF};
     c.memory = profile_memory(256, 64, block);
+    // A wireless headset's power block: battery 80 %, charging; byte 4 its link quality.
     c.status = default_status();
+    c.status[0] = 80;
+    c.status[1] = 1;
+    c.status[4] = 3;
     return c;
 }
 

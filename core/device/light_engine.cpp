@@ -100,6 +100,10 @@ const std::array<Rgb, 7> kFixedPattern = {{{255, 0, 0},
                                            {0, 255, 0},
                                            {255, 255, 0},
                                            {255, 0, 0}}};
+const std::array<std::array<uint8_t, 2>, 7> kPadPairs = {
+    {{1, 14}, {2, 13}, {3, 12}, {4, 11}, {5, 10}, {6, 9}, {7, 8}}};
+const std::array<std::array<uint8_t, 2>, 7> kHeadsetGroups = {
+    {{0, 7}, {1, 8}, {2, 9}, {3, 10}, {4, 11}, {5, 12}, {6, 255}}};
 
 }  // namespace light_tables
 
@@ -117,6 +121,17 @@ uint8_t scale(uint8_t a, uint8_t b) {
 }
 
 constexpr uint32_t kPeriodUnitMs = 200;
+
+// Every LED a group of its own, for the LED spectrum.
+constexpr std::array<std::array<uint8_t, 2>, LightEngine::kLevelCount> make_single_groups() {
+    std::array<std::array<uint8_t, 2>, LightEngine::kLevelCount> t{};
+    for (size_t i = 0; i < t.size(); ++i) t[i] = {static_cast<uint8_t>(i), 255};
+    return t;
+}
+constexpr auto kSingleGroups = make_single_groups();
+
+constexpr int kEveryPass = -1;  // threshold(): the step player runs on every tick
+constexpr int kNoEffect = -2;   // threshold(): nothing draws in this mode
 
 }  // namespace
 
@@ -144,7 +159,7 @@ uint8_t decay_level(uint8_t level, bool mode0) {
     return static_cast<uint8_t>(std::max(0, level - step));
 }
 
-LightEngine::LightEngine(size_t led_count) : leds_(led_count) {
+LightEngine::LightEngine(size_t led_count, LightModel model) : model_(model), leds_(led_count) {
     pattern_[0] = 1;
 }
 
@@ -171,9 +186,11 @@ void LightEngine::apply_light_settings(const LightSettings& settings,
         levels_.fill(0);
         pattern_.fill(0);
         pattern_[0] = 1;
+        group_runs_ = 0;
     }
     settings_ = settings;
     drawn_ = false;
+    zone_records_ = zones;
     render_zones(zones, now_ms);
     steps_ = steps;
     step_index_ = 0;
@@ -203,16 +220,78 @@ int LightEngine::row_of_mode() const {
     }
 }
 
+int LightEngine::threshold() const {
+    const uint8_t mode = settings_.select_item();
+    if (model_ == LightModel::mouse) {
+        const int row = row_of_mode();
+        return row < 0 ? kEveryPass : kThresholds[static_cast<size_t>(row)][speed()];
+    }
+    // The headset runs a speed past the table on every tick; the pad keeps to the table.
+    if (model_ == LightModel::headset && settings_.speed() > 4 && mode <= kPadOff &&
+        mode != kPadCustom)
+        return 0;
+    if (mode <= kPadBlink) return kThresholds[0][speed()];
+    if (mode >= kPadLedSpectrum && mode <= kPadOff) return kThresholds[2][speed()];
+    return model_ == LightModel::pad ? kEveryPass : kNoEffect;
+}
+
+bool LightEngine::zones_animate() const {
+    for (size_t i = 0; i < zone_records_.size() && i < leds_.size(); ++i) {
+        const LedZoneRecord& z = zone_records_[i];
+        if (z.mode == 2 || ((z.mode == 0 || z.mode == 3) && z.present)) return true;
+    }
+    return false;
+}
+
 void LightEngine::tick(uint32_t now_ms) {
-    const int row = row_of_mode();
-    if (row < 0) {
+    const int t = threshold();
+    if (t == kEveryPass) {
         run_step_player(now_ms);
         drawn_ = true;
+        ++frames_;
+    } else if (t != kNoEffect && ++counter_ >= t) {
+        counter_ = 0;
+        drawn_ = true;
+        ++frames_;
+        run_effect(now_ms);
+    }
+    // The pad's zones run after every pass, over whatever the effect drew.
+    if (model_ == LightModel::pad && zones_animate()) {
+        render_zones(zone_records_, now_ms);
+        ++frames_;
+    }
+}
+
+void LightEngine::run_effect(uint32_t now_ms) {
+    if (model_ != LightModel::mouse) {
+        switch (settings_.select_item()) {
+            case kPadWave:
+                render_wave(7);
+                break;
+            case kPadSpectrum:
+                render_spectrum();
+                break;
+            case kPadBreathing:
+                render_breathing(false);
+                break;
+            case kPadStatic:
+                render_static();
+                break;
+            case kPadBlink:
+                render_blink(false, now_ms);
+                break;
+            case kPadLedSpectrum:
+                render_pad_led_spectrum();
+                break;
+            case kPadGroupSpectrum:
+                render_pad_group_spectrum();
+                break;
+            default:
+                render_off();
+                break;
+        }
         return;
     }
-    if (++counter_ < kThresholds[static_cast<size_t>(row)][speed()]) return;
-    counter_ = 0;
-    drawn_ = true;
     switch (settings_.select_item()) {
         case kModeWave:
             render_wave();
@@ -251,22 +330,23 @@ void LightEngine::tick(uint32_t now_ms) {
 }
 
 uint32_t LightEngine::ticks_until_change(uint32_t now_ms) const {
-    const int row = row_of_mode();
-    if (row < 0) return steps_.empty() && drawn_ ? kNoChange : 1;
-    const uint32_t threshold = kThresholds[static_cast<size_t>(row)][speed()];
+    if (model_ == LightModel::pad && zones_animate()) return 1;
+    const int t = threshold();
+    if (t == kNoEffect) return kNoChange;
+    if (t == kEveryPass) return steps_.empty() && drawn_ ? kNoChange : 1;
+    const uint32_t threshold = static_cast<uint32_t>(std::max(t, 1));
     const uint32_t first = counter_ < threshold ? threshold - counter_ : 1;
-    switch (settings_.select_item()) {
-        case kModeStatic:
-        case kModeOff6:
-        case kModeOff7:
-        case kModeFixedPattern:
-            // The same frame every time: once drawn, only new settings change it.
-            return drawn_ ? kNoChange : first;
-        default:
-            break;
-    }
     const uint8_t mode = settings_.select_item();
-    if (mode != kModeBlink && mode != kModeFourColourBlink) return first;
+    const bool still = model_ == LightModel::mouse
+                           ? mode == kModeStatic || mode == kModeOff6 || mode == kModeOff7 ||
+                                 mode == kModeFixedPattern
+                           : mode == kPadStatic || mode == kPadOff;
+    // The same frame every time: once drawn, only new settings change it.
+    if (still) return drawn_ ? kNoChange : first;
+    const bool blink = model_ == LightModel::mouse
+                           ? mode == kModeBlink || mode == kModeFourColourBlink
+                           : mode == kPadBlink;
+    if (!blink) return first;
     // A blink frame only changes at a toggle: the first run at which the period is over.
     const uint32_t period = kBlinkPeriod[speed()] * kPeriodUnitMs;
     const uint32_t since = now_ms - last_toggle_;
@@ -323,20 +403,20 @@ void LightEngine::render_blink(bool four_colour, uint32_t now_ms) {
     fill(c, level());
 }
 
-void LightEngine::render_wave() {
+void LightEngine::render_wave(size_t spacing) {
     const uint8_t lvl = level();
     if (!settings_.multi_color()) {
         phase_ = Step(up(), 96, phase_, 1);
         const Rgb c = colour();
         for (size_t i = 0; i < leds_.size(); ++i) {
-            const size_t pos = (phase_ + 1 + 12 * i) % 96;
+            const size_t pos = (phase_ + 1 + spacing * i) % 96;
             leds_[i] = {c.r, c.g, c.b, scale(lvl, kWave[pos])};
         }
         return;
     }
     phase_ = Step(up(), 192, phase_, 1);
     for (size_t i = 0; i < leds_.size(); ++i) {
-        const Rgb c = kWheel[(phase_ + 1 + 12 * i) % 192];
+        const Rgb c = kWheel[(phase_ + 1 + spacing * i) % 192];
         leds_[i] = {c.r, c.g, c.b, lvl};
     }
 }
@@ -394,6 +474,52 @@ void LightEngine::render_group_spectrum() {
         for (uint8_t led : kLedGroups[g])
             if (led != 255 && led < leds_.size()) leds_[led] = {c.r, c.g, c.b, l};
     }
+}
+
+void LightEngine::render_group_levels(std::span<const std::array<uint8_t, 2>> groups, size_t span,
+                                      bool higher) {
+    phase_ = Step(up(), 192, phase_, 1);
+    if (++group_runs_ >= 3) {
+        group_runs_ = 1;
+        // Every LED whose pattern byte is set lights up, not only the first nine.
+        for (size_t i = 0; i < kPatternSize; ++i)
+            if (pattern_[i]) levels_[i] = 255;
+        span = std::min(span, kPatternSize);
+        if (higher)
+            std::rotate(pattern_.rbegin() + static_cast<ptrdiff_t>(kPatternSize - span),
+                        pattern_.rbegin() + static_cast<ptrdiff_t>(kPatternSize - span) + 1,
+                        pattern_.rend());
+        else
+            std::rotate(pattern_.begin(), pattern_.begin() + 1,
+                        pattern_.begin() + static_cast<ptrdiff_t>(span));
+    }
+    const bool follow = follow_[up() ? 1 : 0];
+    const uint8_t lvl = level();
+    for (size_t g = 0; g < groups.size() && g < kLevelCount; ++g) {
+        levels_[g] = decay_level(levels_[g], false);
+        phase_ = static_cast<uint8_t>((phase_ + 12) % 192);
+        Rgb c = settings_.multi_color() ? kWheel[phase_] : colour();
+        const uint8_t first = groups[g][0];
+        if (follow && first < leds_.size()) c = {leds_[first].r, leds_[first].g, leds_[first].b};
+        const uint8_t l = scale(lvl, levels_[g]);
+        for (uint8_t led : groups[g])
+            if (led != 255 && led < leds_.size()) leds_[led] = {c.r, c.g, c.b, l};
+    }
+}
+
+void LightEngine::render_pad_group_spectrum() {
+    if (model_ == LightModel::headset) {
+        render_group_levels(kHeadsetGroups, 8, settings_.fx() == 0);
+        return;
+    }
+    render_group_levels(kPadPairs, 8, settings_.fx() == 0);
+    // LED 0 belongs to no pair: dark, rather than what the previous effect left there.
+    if (!leds_.empty()) leds_[0] = {};
+}
+
+void LightEngine::render_pad_led_spectrum() {
+    render_group_levels(std::span(kSingleGroups).first(std::min(leds_.size(), kLevelCount)),
+                        kPatternSize, settings_.fx() != 0);
 }
 
 void LightEngine::run_step_player(uint32_t now_ms) {

@@ -1,13 +1,18 @@
 #pragma once
-// The mouse's software light effects: pure code that renders into an LED colour list, driven
-// by an explicit tick (one per millisecond) and a millisecond clock, so that every frame can
-// be reproduced in a test. LightThread (light_thread.h) runs it in the background.
+// The software light effects of the mouse, the mouse pad and the headset: pure code that
+// renders into an LED colour list, driven by an explicit tick (one per millisecond) and a
+// millisecond clock, so that every frame can be reproduced in a test. LightThread
+// (light_thread.h) runs it in the background.
+//
+// The three share the tables and the common effects; each has its own mode table
+// (LightModel) and a few effects of its own.
 //
 // Not thread-safe by itself: the owner serialises calls (LightThread holds its lock).
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/profile/profile_records.h"
@@ -43,6 +48,11 @@ extern const std::array<Rgb, 8> kPalette8;
 extern const std::array<Rgb, 4> kPalette4;
 extern const std::array<std::array<uint8_t, 3>, 7> kLedGroups;  // 255 = no LED
 extern const std::array<Rgb, 7> kFixedPattern;
+// The mouse pad's seven mirrored pairs (LED 0 belongs to none).
+extern const std::array<std::array<uint8_t, 2>, 7> kPadPairs;
+// The headset's groups: the LEDs at the same height on the two ear cups (0-6 and 7-12, each
+// from the bottom up); LED 6, the top of the longer side, stands alone.
+extern const std::array<std::array<uint8_t, 2>, 7> kHeadsetGroups;  // 255 = no LED
 }  // namespace light_tables
 
 // Moves `current` by `delta` within 0..limit-1. Up: current + delta, or 0 when that is not
@@ -70,6 +80,30 @@ enum LightMode : uint8_t {
     kModeBlink = 12,
 };
 
+// Whose mode table and effects the engine runs.
+enum class LightModel : uint8_t {
+    mouse,
+    // LED 0 and seven mirrored pairs; the per-zone effects run after every tick.
+    pad,
+    // Thirteen LEDs, 0-6 on one side and 7-12 on the other; mode 5 and unknown modes leave the
+    // frame as it is.
+    headset,
+};
+
+// Modes of the mouse pad and the headset (SelectItem); 0-4 and 8 are the effects every
+// kind shares.
+enum PadLightMode : uint8_t {
+    kPadWave = 0,
+    kPadSpectrum = 1,
+    kPadBreathing = 2,
+    kPadStatic = 3,
+    kPadBlink = 4,
+    kPadCustom = 5,
+    kPadLedSpectrum = 6,
+    kPadGroupSpectrum = 7,
+    kPadOff = 8,
+};
+
 class LightEngine {
 public:
     static constexpr size_t kLevelCount = 126;
@@ -77,7 +111,9 @@ public:
     // ticks_until_change() for a frame that only settings can change.
     static constexpr uint32_t kNoChange = UINT32_MAX;
 
-    explicit LightEngine(size_t led_count = 0);
+    explicit LightEngine(size_t led_count = 0, LightModel model = LightModel::mouse);
+
+    LightModel model() const { return model_; }
 
     // Resizes the list and clears it.
     void set_led_count(size_t count);
@@ -107,11 +143,22 @@ public:
     void render_spectrum();
     void render_blink(bool four_colour, uint32_t now_ms);
     void render_off();
-    void render_wave();
+    // The first LED starts one past the phase, each next one `spacing` further.
+    void render_wave(size_t spacing = 12);
     void render_fixed_pattern();
     void render_ripple();
     void render_group_spectrum();
     void run_step_player(uint32_t now_ms);
+    // Pad and headset: each group (one LED or a mirrored pair) gets its own decaying level and
+    // its own place on the wheel, 12 further per group. On every second run (the first on
+    // the third) the pattern marks levels and turns by one place within its first `span`
+    // bytes, towards higher places when `higher`.
+    void render_group_levels(std::span<const std::array<uint8_t, 2>> groups, size_t span,
+                             bool higher);
+    void render_pad_group_spectrum();
+    void render_pad_led_spectrum();
+    // Frames rendered since construction: a frame that changed can be told by its number.
+    uint64_t frame_number() const { return frames_; }
 
     // State, for tests.
     uint8_t phase() const { return phase_; }
@@ -145,9 +192,14 @@ private:
     void fill(Rgb c, uint8_t level);
     void rotate_pattern();
     void render_zones(const std::vector<LedZoneRecord>& zones, uint32_t now_ms);
-    // Threshold row of the mode, or -1 for the step player.
+    // Threshold row of the mode, or -1 for the step player (mouse).
     int row_of_mode() const;
+    // Ticks per frame of the current mode: 0 every tick; -1 the step player; -2 no effect.
+    int threshold() const;
+    bool zones_animate() const;
+    void run_effect(uint32_t now_ms);
 
+    LightModel model_;
     LightSettings settings_;
     std::vector<LedColour> leds_;
     std::array<uint8_t, kLevelCount> levels_{};
@@ -162,6 +214,9 @@ private:
     bool blink_on_ = false;
     uint32_t last_toggle_ = 0;
     bool drawn_ = false;  // an effect ran since the settings were applied
+    uint8_t group_runs_ = 0;
+    uint64_t frames_ = 0;
+    std::vector<LedZoneRecord> zone_records_;  // the pad runs them after every tick
 
     std::vector<LightEffectStep> steps_;
     size_t step_index_ = 0;

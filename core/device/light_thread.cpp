@@ -6,8 +6,8 @@
 
 namespace tellune::device {
 
-LightThread::LightThread(const hid::CCommandChannel* channel, size_t led_count)
-    : channel_(channel), engine_(led_count) {}
+LightThread::LightThread(const hid::CCommandChannel* channel, size_t led_count, LightModel model)
+    : channel_(channel), engine_(led_count, model) {}
 
 LightThread::~LightThread() {
     stop_light_thread();
@@ -77,6 +77,11 @@ void LightThread::apply_light_settings(const LightSettings& settings,
     cv_.notify_all();
 }
 
+void LightThread::set_frame_listener(FrameListener listener) {
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
+}
+
 void LightThread::set_colour_follow(bool fx_down, bool fx_up) {
     std::lock_guard lock(mutex_);
     engine_.set_colour_follow(fx_down, fx_up);
@@ -110,8 +115,11 @@ void LightThread::advance_locked(uint32_t now) {
         last_tick_ = now - kMaxCatchUpTicks;
         elapsed = kMaxCatchUpTicks;
     }
+    const uint64_t before = engine_.frame_number();
     for (uint32_t i = 1; i <= elapsed; ++i) engine_.tick(last_tick_ + i);
     last_tick_ = now;
+    // Only the newest of the frames that ran is of use to a listener.
+    if (listener_ && engine_.frame_number() != before) listener_(engine_.leds());
 }
 
 void LightThread::run() {
@@ -136,7 +144,17 @@ void LightThread::run() {
         const uint32_t wake = last_tick_ + std::max(due, min_frame_ms_.load());
         cv_.wait_until(lock, epoch_ + std::chrono::milliseconds(wake), woken);
     }
-    debug_line("MS灯光线程设定退出");
+    switch (engine_.model()) {
+        case LightModel::pad:
+            debug_line("MP灯光线程设定退出");
+            break;
+        case LightModel::headset:
+            debug_line("HD灯光线程设定退出");
+            break;
+        default:
+            debug_line("MS灯光线程设定退出");
+            break;
+    }
 }
 
 }  // namespace tellune::device

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -32,8 +33,13 @@ public:
     static constexpr auto kClosedIdle = std::chrono::milliseconds(100);
     static constexpr auto kPausePoll = std::chrono::milliseconds(50);
 
+    // Called with each new frame the engine rendered, on the thread that ran it (the light
+    // thread, or the caller of current_frame), with the engine lock held: keep it short.
+    using FrameListener = std::function<void(const std::vector<LedColour>&)>;
+
     // `channel` may be null: then the thread always runs.
-    explicit LightThread(const hid::CCommandChannel* channel = nullptr, size_t led_count = 0);
+    explicit LightThread(const hid::CCommandChannel* channel = nullptr, size_t led_count = 0,
+                         LightModel model = LightModel::mouse);
     ~LightThread();
     LightThread(const LightThread&) = delete;
     LightThread& operator=(const LightThread&) = delete;
@@ -54,6 +60,7 @@ public:
     // only feed the picture on screen lets the picture take them with current_frame() and
     // sets a long period here: the thread then wakes only to keep the engine from lagging.
     void set_min_frame_ms(uint32_t ms) { min_frame_ms_ = std::max<uint32_t>(ms, 1); }
+    void set_frame_listener(FrameListener listener);
 
     // The LED colour list as of the last rendered frame.
     std::vector<LedColour> snapshot() const;
@@ -68,6 +75,7 @@ public:
 
 private:
     std::atomic<uint32_t> min_frame_ms_{kMinFrameMs};
+    FrameListener listener_;  // guarded by the engine lock
     using Clock = std::chrono::steady_clock;
     uint32_t now_ms() const;
     bool frozen() const;

@@ -1,6 +1,8 @@
 #pragma once
 // Choices made on the command line, read by the parts that act on them.
 
+#include <string>
+
 namespace tellune::ui {
 
 struct AppOptions {
@@ -8,6 +10,9 @@ struct AppOptions {
     bool emulate = false;
     // Record macros also from other programs' windows where input devices are readable.
     bool global_input = true;
+    // The audio library of the headset: a file name under SDK/<architecture>/ or a path;
+    // empty takes the real one.
+    std::string audio_library;
 };
 
 // Interface thread only.

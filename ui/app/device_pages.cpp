@@ -442,6 +442,7 @@ void DevicePages::update_presence() {
 
 void DevicePages::register_routes() {
     register_mouse_page_routes(*wnd_);
+    register_headset_page_routes(*wnd_);
     RouteTable& click = wnd_->routes("click");
     click.add("device_select_prev", Match::NoCase,
               [this](const Notification&, int) { ShowNeighbour(-1); });

@@ -61,7 +61,7 @@ std::optional<std::vector<LanguageEntry>> read_language_config(const QString& pa
         const QJsonObject o = v.toObject();
         const QJsonValue id = o.value("Language_ID");
         entries.push_back({o.value("Language_name").toString(), o.value("Language_file").toString(),
-                           id.isDouble() ? id.toInt() : 0});
+                           id.isDouble() ? id.toInt() : 0, o.value("Language_text").toString()});
     }
     return entries;
 }

@@ -16,6 +16,7 @@ struct LanguageEntry {
     QString name;  // "Language_name"
     QString file;  // "Language_file", relative to the skin folder
     int id = 0;    // "Language_ID", the value kept in the settings
+    QString text;  // "Language_text": text id of the name shown in the language list
 };
 
 // The "Language" array of a "Language.config" document; nothing when the file is missing or
@@ -85,6 +86,9 @@ public:
     int current_index() const { return current_; }
     FontTable& fonts() { return fonts_; }
     const QString& skin_folder() const { return skin_folder_; }
+    const QString& config_path() const { return config_path_; }
+    // The per-user settings file ("LANGUAGE", and the update service's "UPDATE_URL").
+    const QString& settings_path() const { return settings_path_; }
 
     // Writes "LANGUAGE" = id; debug line "写成功！" on success.
     bool store_language_id(int id) const;

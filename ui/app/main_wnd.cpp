@@ -122,9 +122,6 @@ void CMainWnd::register_shell_routes() {
     RouteTable& menu = routes("menu");
     menu.add("exit", Match::NoCase, [this](const Notification&, int) { exit_program(); });
     menu.add("about_menu", Match::NoCase, [this](const Notification&, int) { open_about(); });
-    menu.add("setwnd_menu", Match::NoCase, [](const Notification&, int) {
-        debug_line("setwnd_menu: settings window not available");
-    });
 }
 
 void CMainWnd::notify(const Notification& n) {

@@ -2,10 +2,12 @@
 
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
+#include "ui/app/skin_choice.h"
 #include "ui/editors/key_editor.h"
 #include "ui/editors/light_editor.h"
 #include "ui/macro/macro_editor.h"
 #include "ui/profile/profile_bar.h"
+#include "ui/update/settings_extension.h"
 
 namespace tellune::ui {
 
@@ -18,6 +20,8 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
     install_light_editor(wnd, device_pages);
     install_key_editor(wnd, device_pages);
     install_macro_editor(wnd, device_pages);
+    wnd.add_extension(std::make_unique<SettingsExtension>(device_pages));
+    wnd.add_extension(std::make_unique<SkinExtension>());
     return device_pages;
 }
 

@@ -3,8 +3,11 @@
 
 namespace tellune::ui {
 
-// "SelectPanel", "DeviceKeyButton".
+// "SelectPanel", "DeviceKeyButton", "CircleProgress".
 void register_custom_controls();
 void unregister_custom_controls();
+// Registers them unless they are registered already (windows that use them without any
+// device page).
+void ensure_custom_controls();
 
 }  // namespace tellune::ui

@@ -7,7 +7,6 @@
 #include <QThread>
 
 #include "core/device/macro_image.h"
-#include "core/macro/macro_library.h"
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
 #include "core/profile/profile_data.h"
@@ -16,6 +15,7 @@
 #include "ui/app/main_wnd.h"
 #include "ui/app/msg_wnd.h"
 #include "ui/controls/custom_controls.h"
+#include "ui/editors/voice_controls_ui.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui/profile/profile_bar.h"
 
@@ -36,62 +36,9 @@ CKeyboardProfiledata* CTarvexKeyboardDevice::KeyboardProfile() const {
     return static_cast<CKeyboardProfiledata*>(ProfileData());
 }
 
-CTarvexMousePadDevice::CTarvexMousePadDevice(std::shared_ptr<hid::HidBackend> backend,
-                                             QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent) {
-    SetKind(kDeviceMousePad);
-    SetProfileData(std::make_unique<CBasicProfiledata>());
-}
-
-CTarvexMousePadDevice::~CTarvexMousePadDevice() {
-    StopThreads();
-}
-
-namespace {
-
-QStringList pad_library_names(const std::string& folder) {
-    QStringList names;
-    for (const std::string& n : macro::read_library_names(folder + macro::kPadLibraryFileName))
-        names << QString::fromStdString(n);
-    return names;
-}
-
-}  // namespace
-
-void CTarvexMousePadDevice::BindPageControls() {
-    CTarvexUSBDevice::BindPageControls();
-    load_light_names();
-}
-
-void CTarvexMousePadDevice::load_light_names() {
-    macro_names_ = pad_library_names(UserDataFolder());
-}
-
-void CTarvexHS6533Device::BindPageControls() {
-    CTarvexUSBDevice::BindPageControls();
-    load_light_names();
-}
-
-void CTarvexHS6533Device::load_light_names() {
-    macro_names_ = pad_library_names(UserDataFolder());
-}
-
-CTarvexHS6533Device::CTarvexHS6533Device(std::shared_ptr<hid::HidBackend> backend, QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent) {
-    SetKind(kDeviceHeadset);
-    SetProfileData(std::make_unique<CHs6533Profiledata>());
-}
-
-CTarvexHS6533Device::~CTarvexHS6533Device() {
-    StopThreads();
-}
-
-CHs6533Profiledata* CTarvexHS6533Device::HeadsetProfile() const {
-    return static_cast<CHs6533Profiledata*>(ProfileData());
-}
-
 void register_device_controls(std::shared_ptr<hid::HidBackend> backend) {
     register_custom_controls();
+    register_voice_controls();
     ControlFactory::register_tag(CDeviceOptionUI::kClassName,
                                  [](QWidget* parent, const QString&, ControlFactory&) {
                                      return new CDeviceOptionUI(parent);
@@ -120,6 +67,7 @@ void register_device_controls(std::shared_ptr<hid::HidBackend> backend) {
 
 void unregister_device_controls() {
     unregister_custom_controls();
+    unregister_voice_controls();
     for (const char* tag :
          {CDeviceOptionUI::kClassName, CMpDevicePowerUI::kClassName, "TarvexMouseDevice",
           "TarvexKeyboardDevice", "TarvexMousePadDevice", "TarvexHS6533Device"})

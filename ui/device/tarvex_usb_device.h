@@ -162,7 +162,7 @@ public:
     void SetPowerWidget(CMpDevicePowerUI* widget);
     CMpDevicePowerUI* PowerWidget() const;
 
-    void SetLightOutput(bool on);
+    virtual void SetLightOutput(bool on);
     bool IsLightOutputEnabled() const { return light_output_.load(); }
     bool SecondEnable() const { return second_enable_.load(); }
     void SetSecondEnable(bool on) { second_enable_ = on; }
