@@ -9,7 +9,11 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "test_support/temp_dir.h"
@@ -175,6 +179,59 @@ TEST_F(InputHookServiceTest, DeliversStrokesOfTheInstalledModeOnly) {
     EXPECT_TRUE(same(received_[2], {0x2A, false, true}));
     QCoreApplication::processEvents();
     EXPECT_EQ(received_.size(), 3u);
+}
+
+// A source on a thread of its own, as a global reader is: strokes numbered 1, 2, ... in the
+// scan code, delivered until stopped (or `limit` of them), the thread woken and joined by stop.
+class ThreadSource : public InputSource {
+public:
+    explicit ThreadSource(int limit) : limit_(limit) {}
+    ~ThreadSource() override { stop(); }
+    void start(Deliver deliver) override {
+        stop();
+        thread_ = std::jthread([this, deliver = std::move(deliver)](std::stop_token token) {
+            for (int i = 1; i <= limit_ && !token.stop_requested(); ++i) {
+                deliver({uint8_t(i), false, true});
+                delivered_.store(i);
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            }
+        });
+    }
+    void stop() override {
+        if (!thread_.joinable()) return;
+        thread_.request_stop();
+        thread_.join();
+    }
+    int delivered() const { return delivered_.load(); }
+
+private:
+    int limit_;
+    std::atomic<int> delivered_{0};
+    std::jthread thread_;
+};
+
+TEST_F(InputHookServiceTest, StrokesFromAnotherThreadArriveInOrderAndStopWithTheRemoval) {
+    auto hook = std::make_unique<InputHookService>();
+    InputHookService* service = hook.get();
+    wnd_->set_input_hook(std::move(hook));
+    auto counted = std::make_unique<ThreadSource>(1'000'000);
+    ThreadSource* source = counted.get();
+    service->add_source(std::move(counted));
+
+    wnd_->handle_message(kMsgInputHook, 1, 0);
+    ASSERT_SOON(received_.size() >= 300u, 5000);
+    // Removed while the thread still delivers: what was posted before arrives, in order, and
+    // nothing after.
+    wnd_->handle_message(kMsgInputHook, 0, 0);
+    EXPECT_FALSE(service->installed());
+    const int delivered = source->delivered();
+    EXPECT_LT(delivered, 1'000'000);
+    QCoreApplication::processEvents();
+    const size_t arrived = received_.size();
+    EXPECT_LE(arrived, size_t(delivered));
+    for (size_t i = 0; i < arrived; ++i) ASSERT_EQ(received_[i].scan, uint8_t(i + 1)) << i;
+    QTest::qWait(30);
+    EXPECT_EQ(received_.size(), arrived);
 }
 
 }  // namespace

@@ -44,6 +44,15 @@ protected:
         wnd_->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(wnd_.get()));
     }
+    // A restart of the program, with a mouse that kept its key table as a real one does.
+    void restart() {
+        close_window();
+        backend_ = std::make_shared<emulator::EmulatedBackend>();
+        mouse_ = emulator::make_mouse();
+        ASSERT_TRUE(mouse_->keep_state(state_));
+        backend_->plug(mouse_);
+        start();
+    }
     CTarvexMouseDevice* page() const {
         return pages_ ? qobject_cast<CTarvexMouseDevice*>(wnd_->current_page()) : nullptr;
     }
@@ -150,13 +159,7 @@ TEST_F(KeyAssignEndToEnd, CtrlAPressedIntoButtonFourReachesTheMouseTheProfileAnd
     QTest::qWait(20);
     EXPECT_EQ(box->text(), "A");
 
-    // A restart of the program, with a mouse that kept its key table as a real one does.
-    close_window();
-    backend_ = std::make_shared<emulator::EmulatedBackend>();
-    mouse_ = emulator::make_mouse();
-    ASSERT_TRUE(mouse_->keep_state(state_));
-    backend_->plug(mouse_);
-    start();
+    restart();
     EXPECT_EQ(row(4), "Left Ctrl+A");
     EXPECT_EQ(slot(4), (std::vector<uint8_t>{0x20, 0x01, 0x04}));
     click("key_4");
@@ -192,10 +195,23 @@ TEST_F(KeyAssignEndToEnd, MediaKeyDpiFunctionAndDisabledInOneSave) {
     EXPECT_EQ(stored_assignment(2), 0x130300);
     EXPECT_EQ(stored_assignment(3), 0xA00000);
 
-    // Picking a key shows what it now does.
+    // Picking a key shows what it now does, also after a restart.
     click("key_1");
     EXPECT_EQ(panel()->shown_page(), device::kPageMedia);
     EXPECT_EQ(control<QComboBox>("keyset_media_combo")->currentIndex(), 6);
+
+    restart();
+    EXPECT_EQ(row(1), "Volume up");
+    EXPECT_EQ(row(2), "DPI cycle");
+    EXPECT_EQ(row(3), "Disabled");
+    EXPECT_EQ(slot(1), (std::vector<uint8_t>{0x30, 0xE9, 0x00}));
+    EXPECT_EQ(slot(2), (std::vector<uint8_t>{0x13, 0x03, 0x00}));
+    EXPECT_EQ(slot(3), (std::vector<uint8_t>{0xA0, 0x00, 0x00}));
+    click("key_2");
+    EXPECT_EQ(panel()->shown_page(), device::kPageSensitivity);
+    EXPECT_EQ(control<QComboBox>("keyset_mousedpi_combo")->currentIndex(), 2);
+    click("key_3");
+    EXPECT_EQ(panel()->shown_page(), device::kPageDisabled);
 }
 
 TEST_F(KeyAssignEndToEnd, DefaultIsShownAndAppliedWithApplyCancelDropsTheChange) {

@@ -339,8 +339,14 @@ TEST(KeyTexts, BothLanguagesNameEveryKeyAndEveryControl) {
          << "keyset_wheel_dir_0"
          << "keyset_wheel_dir_1"
          << "kf_no_key"
-         << "kf_key_usage"
-         << "message_text_7"
+         << "kf_key_usage";
+    // The selection lists and the key list rows.
+    for (const char* id :
+         {"kf_mouse_left", "kf_mouse_middle", "kf_mouse_right", "kf_mouse_forward", "kf_mouse_back",
+          "kf_dpi_up", "kf_dpi_down", "kf_dpi_cycle", "kf_swing", "kf_wheel", "kf_fire", "kf_media",
+          "kf_macro", "kf_shoot", "kf_fixed", "kf_disabled", "kf_function"})
+        used << id;
+    used << "message_text_7"
          << "message_text_16";
     for (const char* file : {"lang/en.json", "lang/zh_CN.json"}) {
         QFile f(test::shipped_skin() + file);

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <chrono>
+#include <mutex>
 
 #include "core/device/scan_codes.h"
 #include "core/macro/macro_events.h"
@@ -131,7 +132,7 @@ InputHookService::~InputHookService() {
 void InputHookService::add_source(std::unique_ptr<InputSource> source) {
     if (!source) return;
     sources_.push_back(std::move(source));
-    if (wnd_.load()) start_source(sources_.size() - 1);
+    if (installed()) start_source(sources_.size() - 1);
 }
 
 void InputHookService::set_key_message(int mode, int message) {
@@ -158,38 +159,51 @@ void InputHookService::start_source(size_t index) {
 void InputHookService::install(CMainWnd& wnd) {
     remove();
     const auto it = messages_.find(mode_);
-    message_ = it == messages_.end() ? 0 : it->second;
     const auto mouse = mouse_messages_.find(mode_);
-    mouse_message_ = mouse == mouse_messages_.end() ? 0 : mouse->second;
-    dedup_.clear();
-    wnd_ = &wnd;
+    {
+        std::lock_guard lock(target_mutex_);
+        message_ = it == messages_.end() ? 0 : it->second;
+        mouse_message_ = mouse == mouse_messages_.end() ? 0 : mouse->second;
+        dedup_.clear();
+        wnd_ = &wnd;
+    }
     for (size_t i = 0; i < sources_.size(); ++i) start_source(i);
 }
 
 void InputHookService::remove() {
-    // Sources on threads of their own are joined here, so nothing delivers after this.
+    // The target goes first: a source thread still delivering until its stop() returns posts
+    // nothing more, and once remove() returns nothing reaches a window that may be gone.
+    {
+        std::lock_guard lock(target_mutex_);
+        wnd_ = nullptr;
+        message_ = 0;
+        mouse_message_ = 0;
+    }
     for (const auto& source : sources_) source->stop();
-    wnd_ = nullptr;
-    message_ = 0;
-    mouse_message_ = 0;
+}
+
+bool InputHookService::installed() const {
+    std::lock_guard lock(target_mutex_);
+    return wnd_ != nullptr;
 }
 
 void InputHookService::deliver(size_t source, const KeyStroke& stroke) {
     // Posted, so a source on another thread may deliver too; the window handles it in turn.
-    CMainWnd* wnd = wnd_.load();
-    if (!wnd || !message_) return;
+    std::lock_guard lock(target_mutex_);
+    if (!wnd_ || !message_) return;
     if (!dedup_.accept(int(source), uint32_t(pack_stroke(stroke)), stroke.down, now_ms())) return;
-    wnd->post_message(message_, stroke.down ? kHookKeyDown : kHookKeyUp, pack_stroke(stroke));
+    wnd_->post_message(message_, stroke.down ? kHookKeyDown : kHookKeyUp, pack_stroke(stroke));
 }
 
 void InputHookService::deliver_mouse(size_t source, const MouseStroke& stroke) {
-    CMainWnd* wnd = wnd_.load();
-    if (!wnd || !mouse_message_ || stroke.row < 0 || stroke.row >= macro::kMouseButtonRows) return;
+    if (stroke.row < 0 || stroke.row >= macro::kMouseButtonRows) return;
     const macro::EventKey key = macro::mouse_row_key(stroke.row);
     // Apart from the key codes, which stay below 0x10000.
     const uint32_t id = 0x10000u | uint32_t(key.button);
+    std::lock_guard lock(target_mutex_);
+    if (!wnd_ || !mouse_message_) return;
     if (!dedup_.accept(int(source), id, macro::mouse_row_down(stroke.row), now_ms())) return;
-    wnd->post_message(mouse_message_, pack_mouse_wparam(stroke.row), pack_mouse_lparam(stroke));
+    wnd_->post_message(mouse_message_, pack_mouse_wparam(stroke.row), pack_mouse_lparam(stroke));
 }
 
 }  // namespace tellune::ui

@@ -12,11 +12,11 @@
 
 #include <QObject>
 #include <QPoint>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -132,7 +132,7 @@ public:
 
     void install(CMainWnd& wnd) override;
     void remove() override;
-    bool installed() const { return wnd_.load() != nullptr; }
+    bool installed() const;
 
 private:
     void start_source(size_t index);
@@ -143,9 +143,9 @@ private:
     std::map<int, int> messages_;
     std::map<int, int> mouse_messages_;
     int mode_ = kModeSingleKey;
-    // Read by the sources' threads while the service is installed; changed only while no
-    // source runs.
-    std::atomic<CMainWnd*> wnd_{nullptr};
+    // Read by sources on other threads.
+    mutable std::mutex target_mutex_;
+    CMainWnd* wnd_ = nullptr;
     int message_ = 0;
     int mouse_message_ = 0;
     StrokeDeduplicator dedup_;
