@@ -68,7 +68,10 @@ TEST(LightThreadRun, APictureTakesCurrentFramesWhileTheThreadSleeps) {
     light.apply_light_settings(settings(kModeSpectrum, 4));
     EXPECT_EQ(light.current_frame(), light.snapshot());  // not running: nothing advances
     light.start_light_thread();
-    std::this_thread::sleep_for(20ms);
+    // On a busy machine the thread's first frame may come late: count from after it.
+    const auto deadline = Clock::now() + 2s;
+    while (light.wake_count() == 0 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(light.wake_count(), 1u);
     const uint64_t wakes = light.wake_count();
     std::vector<std::vector<LedColour>> frames;
     for (int i = 0; i < 6; ++i) {
