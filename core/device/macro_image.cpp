@@ -84,6 +84,26 @@ std::vector<uint8_t> build_macro_image(const std::vector<MacroEvents>& macros) {
     return image;
 }
 
+std::optional<std::vector<MacroEvents>> decode_macro_image(const std::vector<uint8_t>& area) {
+    auto get16 = [&area](size_t at) { return size_t(area[at]) | size_t(area[at + 1]) << 8; };
+    if (area.size() < kMacroImageHeader || area[0] != 0xAA || area[1] != 0x55) return std::nullopt;
+    const size_t size = get16(2);
+    const size_t count = get16(4);
+    if (size > area.size() || kMacroImageHeader + 2 * count > size) return std::nullopt;
+    std::vector<MacroEvents> macros(count);
+    for (size_t i = 0; i < count; ++i) {
+        const size_t record = get16(kMacroImageHeader + 2 * i);
+        if (record + 4 > size) return std::nullopt;
+        const size_t events = get16(record);
+        if (record + 4 + 4 * events > size) return std::nullopt;
+        for (size_t e = 0; e < events; ++e) {
+            const size_t at = record + 4 + 4 * e;
+            macros[i].push_back({uint16_t(get16(at)), area[at + 2], area[at + 3]});
+        }
+    }
+    return macros;
+}
+
 std::optional<std::vector<MacroEvents>> load_macro_library(const std::string& folder) {
     const Json::Value library = read_json(in_folder(folder, "macro.config"));
     const Json::Value& info = json_get(library, "MacroInfo");

@@ -42,6 +42,11 @@ size_t macro_image_size(const std::vector<MacroEvents>& macros);
 // The image, or an empty vector when L, N or an event count does not fit its 16-bit field.
 std::vector<uint8_t> build_macro_image(const std::vector<MacroEvents>& macros);
 
+// The macros an image holds, as a device reads them back out of its macro area (which may
+// be longer than the image). Nothing when the magic, the length or a record offset or count
+// does not fit the bytes.
+std::optional<std::vector<MacroEvents>> decode_macro_image(const std::vector<uint8_t>& area);
+
 // The macros of "macro.config" in `folder`, in library order, each read from its Guid +
 // ".mac" (a missing or unsafe file name gives no events). Nothing when the library cannot be
 // read or lists no macro.

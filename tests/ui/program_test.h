@@ -8,6 +8,7 @@
 
 #include "emulator/emulated_backend.h"
 #include "test_support/temp_dir.h"
+#include "ui/app/app_options.h"
 #include "ui/app/device_pages.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
@@ -21,6 +22,8 @@ namespace tellune::ui::test {
 class ProgramTest : public ::testing::Test {
 protected:
     ProgramTest() {
+        // Keyboards and mice of the machine running the tests must not reach them.
+        app_options().global_input = false;
         texts().clear();
         language_ =
             std::make_unique<LanguageManager>(shipped_language_config(), shipped_skin(),

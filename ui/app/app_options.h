@@ -8,6 +8,8 @@ namespace tellune::ui {
 struct AppOptions {
     // Start on the emulated devices instead of scanning for real ones.
     bool emulate = false;
+    // Record macros also from other programs' windows where input devices are readable.
+    bool global_input = true;
     // The audio library of the headset: a file name under SDK/<architecture>/ or a path;
     // empty takes the real one.
     std::string audio_library;

@@ -5,11 +5,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDBusConnection>
-#include <QFile>
 #include <QIcon>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
@@ -29,6 +25,7 @@
 #include "ui/app/language.h"
 #include "ui/app/messages.h"
 #include "ui/app/page_area.h"
+#include "ui/app/popup_menu.h"
 #include "ui/app/power_events.h"
 #include "ui/app/text_table.h"
 #include "ui/app/title_bar.h"
@@ -500,27 +497,13 @@ void CMainWnd::build_tray() {
 
 void CMainWnd::popup_tray_menu() {
     if (tray_menu_) tray_menu_->deleteLater();
-    auto* menu = new QMenu(this);
+    QMenu* menu = build_menu(
+        language_.skin_folder() + "XML/Menus/menu.json", this,
+        [this](const QString& name) { post_message(kMsgMenuCommand, 0, 0, name); },
+        // An entry nothing answers (its window is not part of this program) is left out.
+        [this](const QString& name) { return bool(routes("menu").match(name)); });
+    if (!menu) menu = new QMenu(this);
     menu->setObjectName("tray_menu");
-    QFile file(language_.skin_folder() + "XML/Menus/menu.json");
-    if (file.open(QIODevice::ReadOnly)) {
-        const QJsonArray items =
-            QJsonDocument::fromJson(file.readAll()).object().value("items").toArray();
-        for (const QJsonValue& v : items) {
-            const QJsonObject item = v.toObject();
-            if (item.value("separator").toBool()) {
-                menu->addSeparator();
-                continue;
-            }
-            const QString name = item.value("name").toString();
-            // An entry nothing answers (its window is not part of this program) is left out.
-            if (name.isEmpty() || !routes("menu").match(name)) continue;
-            QAction* action = menu->addAction(texts().text(item.value("textid").toString()));
-            action->setObjectName(name);
-            connect(action, &QAction::triggered, this,
-                    [this, name] { post_message(kMsgMenuCommand, 0, 0, name); });
-        }
-    }
     tray_menu_ = menu;
     menu->popup(QCursor::pos());
 }

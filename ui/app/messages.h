@@ -18,10 +18,19 @@ enum Message : int {
     kMsgDeviceRemoved = 3091,  // wparam: slot index
     kMsgOpenSettings = 3093,
     kMsgClearSetBadge = 3094,
-    kMsgDeviceAccess = 3095,  // data: device nodes this user may not open, one a line
+    kMsgDeviceAccess = 3095,    // data: device nodes this user may not open, one a line
     kMsgShowYourself = 0x7E00,  // stands for the message registered under the title
     // Key strokes of the input hook (input_hook.h), one message per hook mode.
     kMsgHookSingleKey = 0x7E01,  // key capture of the key panel
+    // Macro recording, by mode: append, insert before, insert after, re-key the selected row.
+    kMsgHookKbMacro = 0x7E02,
+    kMsgHookKbMacroPrevious = 0x7E03,
+    kMsgHookKbMacroLater = 0x7E04,
+    kMsgHookKbMacroSingle = 0x7E05,
+    kMsgHookMsMacro = 0x7E06,
+    kMsgHookMsMacroPrevious = 0x7E07,
+    kMsgHookMsMacroLater = 0x7E08,
+    kMsgHookMsMacroSingle = 0x7E09,
 };
 
 // wparam of the input hook's key messages.
@@ -33,6 +42,7 @@ enum Timer : int {
     kTimerShowMain = 1011,
     kTimerTrayMenu = 1032,
     kTimerApplyProfile = 1055,
+    kTimerMacroScroll = 4101,  // the macro page scrolls to its selected row
 };
 
 // A window message posted to CMainWnd; posting it is safe from any thread.

@@ -6,6 +6,7 @@
 #include "ui/device/keyboard_device.h"
 #include "ui/editors/key_editor.h"
 #include "ui/editors/light_editor.h"
+#include "ui/macro/macro_editor.h"
 #include "ui/profile/profile_bar.h"
 #include "ui/update/settings_extension.h"
 
@@ -24,6 +25,7 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
             keyboard->select_custom_group(index);
     });
     install_key_editor(wnd, device_pages);
+    install_macro_editor(wnd, device_pages);
     wnd.add_extension(std::make_unique<SettingsExtension>(device_pages));
     wnd.add_extension(std::make_unique<SkinExtension>());
     return device_pages;

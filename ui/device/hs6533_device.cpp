@@ -10,6 +10,7 @@
 #include "ui/app/main_wnd.h"
 #include "ui/app/msg_wnd.h"
 #include "ui/editors/voice_controls_ui.h"
+#include "ui/macro/macro_names.h"
 
 namespace tellune::ui {
 
@@ -71,12 +72,17 @@ void CTarvexHS6533Device::load_library() {
 
 void CTarvexHS6533Device::BindPageControls() {
     CTarvexUSBDevice::BindPageControls();
+    load_light_names();
     if (bound_) return;
     bound_ = true;
     voice_ = findChild<CVoice6533ControlUI*>();
     magic_ = findChild<CMagicControlUI*>();
     load_library();
     refresh_voice_pages();
+}
+
+void CTarvexHS6533Device::load_light_names() {
+    macro_names_ = read_macro_names(UserDataFolder() + macro::kPadLibraryFileName);
 }
 
 void CTarvexHS6533Device::connect_device() {

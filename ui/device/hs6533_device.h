@@ -8,6 +8,7 @@
 // sound card, and the state is read from it at every connection.
 
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -58,6 +59,9 @@ public:
     void key_heat_mark() override;
     void set_light_settings(uint32_t a, uint32_t b, uint32_t c) override;
     void SetLightOutput(bool on) override;
+    // The names of "pomex_macro.config" in the device's folder, in order (normally none).
+    void load_light_names() override;
+    const QStringList& MacroNames() const { return macro_names_; }
 
     CHs6533Profiledata* HeadsetProfile() const;
     device::HeadsetProtocol& Protocol() { return *protocol_; }
@@ -90,6 +94,7 @@ private:
     audio::AudioLibrary library_;
     std::unique_ptr<audio::HeadsetAudio> audio_;
     MessageHandler message_;
+    QStringList macro_names_;
     QPointer<CVoice6533ControlUI> voice_;
     QPointer<CMagicControlUI> magic_;
     bool bound_ = false;

@@ -18,6 +18,7 @@
 #include "core/profile/light_presets.h"
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/editors/key_assignment_owner.h"
+#include "ui/macro/macro_owner.h"
 
 class QAbstractButton;
 class QAbstractSlider;
@@ -34,7 +35,7 @@ namespace tellune::ui {
 
 class CMainWnd;
 
-class CTarvexMouseDevice : public CTarvexUSBDevice, public KeyAssignmentOwner {
+class CTarvexMouseDevice : public CTarvexUSBDevice, public KeyAssignmentOwner, public MacroOwner {
     Q_OBJECT
 public:
     // Usages the mouse sends on its notification interface.
@@ -78,6 +79,11 @@ public:
     int write_keys() override { return write_key_table(); }
     void save_keys() override { save(); }
     void discard_key_changes() override { reload_profile(); }
+
+    // --- the macro page's changes ---
+    void macro_names_changed(const QStringList& names) override;
+    int keys_playing_macro(int index) const override;
+    bool follow_deleted_macro(int index) override;
 
     CMouseProfiledata* MouseProfile() const;
     device::MouseProtocol& Protocol() { return *protocol_; }

@@ -5,6 +5,7 @@
 #include "core/profile/device_folders.h"
 #include "core/profile/profile_data.h"
 #include "ui/app/device_option.h"
+#include "ui/macro/macro_names.h"
 
 namespace tellune::ui {
 
@@ -21,6 +22,15 @@ CTarvexMousePadDevice::CTarvexMousePadDevice(std::shared_ptr<hid::HidBackend> ba
 CTarvexMousePadDevice::~CTarvexMousePadDevice() {
     StopThreads();
     protocol_->light().stop_light_thread();
+}
+
+void CTarvexMousePadDevice::BindPageControls() {
+    CTarvexUSBDevice::BindPageControls();
+    load_light_names();
+}
+
+void CTarvexMousePadDevice::load_light_names() {
+    macro_names_ = read_macro_names(UserDataFolder() + macro::kPadLibraryFileName);
 }
 
 void CTarvexMousePadDevice::connect_device() {

@@ -3,6 +3,7 @@
 // from its settings block; the page's picture ("mousepad_device_key_light") follows the
 // block's mode through the light engine. Lighting only: no keys, macros or DPI.
 
+#include <QStringList>
 #include <memory>
 
 #include "core/device/pad_protocol.h"
@@ -21,6 +22,11 @@ public:
                                    QWidget* parent = nullptr);
     ~CTarvexMousePadDevice() override;
     QString GetClass() const override { return QStringLiteral("TarvexMousePadDevice"); }
+
+    void BindPageControls() override;
+    // The names of "pomex_macro.config" in the device's folder, in order (normally none).
+    void load_light_names() override;
+    const QStringList& MacroNames() const { return macro_names_; }
 
     int apply_light_settings() override;
     void refresh_light_preview() override;
@@ -41,6 +47,7 @@ protected:
     void OnInputValue(int value) override;
 
 private:
+    QStringList macro_names_;
     // After the channels (base members): stopped and destroyed before them.
     std::unique_ptr<device::PadProtocol> protocol_;
 };

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "core/device/dpi_steps.h"
+#include "core/macro/macro_keys.h"
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
 #include "core/profile/json_file.h"
@@ -376,6 +377,29 @@ void CTarvexMouseDevice::store_key_function(int index, const device::KeyFunction
     device::set_current_function(keys[size_t(index)], f);
     if (CMouseProfiledata* profile = MouseProfile()) profile->write_key_assignments(keys);
     update_key_list();
+}
+
+// --- the macro page ---
+
+void CTarvexMouseDevice::macro_names_changed(const QStringList& names) {
+    macro_names_ = names;
+    if (CKeySetControlUI* control = find_key_set_control(this)) control->set_macro_names(names);
+    update_key_list();
+    show_selected_key();
+}
+
+int CTarvexMouseDevice::keys_playing_macro(int index) const {
+    return macro::keys_playing(protocol_->settings().keys, index);
+}
+
+bool CTarvexMouseDevice::follow_deleted_macro(int index) {
+    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
+    if (!macro::follow_deleted_macro(keys, index)) return false;
+    if (CMouseProfiledata* profile = MouseProfile()) profile->write_key_assignments(keys);
+    save();
+    update_key_list();
+    show_selected_key();
+    return true;
 }
 
 void CTarvexMouseDevice::refresh_page() {

@@ -86,6 +86,32 @@ TEST(MacroImage, HostileFilesReadAsEmpty) {
     EXPECT_EQ(build_macro_image({MacroEvents(16378)}).size(), 65534u);
 }
 
+TEST(MacroImage, DecodedBackFromAnAreaLongerThanTheImage) {
+    std::vector<uint8_t> area = kLibraryImage;
+    area.resize(2048, 0xEE);
+    const auto macros = decode_macro_image(area);
+    ASSERT_TRUE(macros.has_value());
+    ASSERT_EQ(macros->size(), 3u);
+    EXPECT_EQ((*macros)[0], (MacroEvents{{50, 0x8A, 4}, {300, 0x0A, 4}}));
+    EXPECT_EQ((*macros)[1], (MacroEvents{{65535, 0x81, 1}}));
+    EXPECT_TRUE((*macros)[2].empty());
+    EXPECT_EQ(build_macro_image(*macros), kLibraryImage);
+
+    // Images that do not hold together are not read at all.
+    auto broken = [](size_t at, uint8_t value) {
+        std::vector<uint8_t> b = kLibraryImage;
+        b[at] = value;
+        return decode_macro_image(b).has_value();
+    };
+    EXPECT_FALSE(broken(0, 0x55));   // magic
+    EXPECT_FALSE(broken(2, 0x2f));   // length beyond the bytes
+    EXPECT_FALSE(broken(4, 0x20));   // offset table beyond the length
+    EXPECT_FALSE(broken(20, 0x2d));  // last record's header beyond the length
+    EXPECT_FALSE(broken(22, 0x09));  // first record's events beyond the length
+    EXPECT_FALSE(decode_macro_image({}).has_value());
+    EXPECT_FALSE(decode_macro_image(std::vector<uint8_t>(2048, 0)).has_value());  // never written
+}
+
 TEST(MouseMacros, WrittenFramedIntoTheMacroArea) {
     TempDir dir;
     write_library(dir);
