@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
 #include "emulator/emulated_backend.h"
+#include "emulator/fault_spec.h"
 #include "emulator/products.h"
 #include "ui/app/app_options.h"
 #include "ui/app/device_pages.h"
@@ -42,6 +44,10 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
         probe.ScanOnce();
         if (found > 0) {
             tellune::debug_printf("devices: hidraw (%d interfaces found)", found);
+            if (const char* faults = std::getenv(tellune::emulator::kFaultsVariable);
+                faults && *faults)
+                std::fprintf(stderr, "%s: ignored, the program runs on real devices\n",
+                             tellune::emulator::kFaultsVariable);
             return hidraw;
         }
         // A device is there but may not be opened: the window says why, rather than
@@ -67,6 +73,9 @@ std::shared_ptr<tellune::hid::HidBackend> choose_backend(bool emulate) {
     std::error_code ec;
     std::filesystem::create_directories(state, ec);
     if (std::filesystem::is_directory(state, ec)) tellune::emulator::keep_states(*demo, state);
+    // A rule that does not parse is reported and left out; the program starts regardless.
+    for (const std::string& line : tellune::emulator::apply_faults_from_environment(*demo))
+        std::fprintf(stderr, "%s\n", line.c_str());
     return demo;
 }
 

@@ -205,8 +205,13 @@ bool EmulatedDevice::inject_usage(uint16_t usage) {
 // --- commands ---
 
 void EmulatedDevice::handle_command_locked(std::span<const uint8_t> request) {
-    ++command_counts_[request[3]];
-    if (unplug_on_request_ && (unplug_on_command_ < 0 || unplug_on_command_ == request[3])) {
+    const uint8_t command = request[3];
+    ++command_counts_[command];
+    // Every request received counts as a chunk of its command, answered or not.
+    const int chunk = count_chunk_locked(request);
+    const std::optional<FaultRule> rule = strike_rule_locked(command, chunk);
+    if ((unplug_on_request_ && (unplug_on_command_ < 0 || unplug_on_command_ == command)) ||
+        (rule && rule->kind == FaultKind::unplug)) {
         unplug_on_request_ = false;
         unplug_locked();
         return;
@@ -215,25 +220,59 @@ void EmulatedDevice::handle_command_locked(std::span<const uint8_t> request) {
         if (no_reply_ > 0) --no_reply_;
         return;
     }
+    if (rule && rule->kind == FaultKind::no_reply) return;
     const size_t index =
         static_cast<size_t>(std::find_if(config_.collections.begin(), config_.collections.end(),
                                          [](const CollectionSpec& c) { return c.commands; }) -
                             config_.collections.begin());
-    std::array<uint8_t, kCommandReportSize> reply = answer_locked(request);
+    std::optional<uint8_t> forced;
+    if (rule && rule->kind == FaultKind::status) forced = rule->status;
+    std::array<uint8_t, kCommandReportSize> reply = answer_locked(request, chunk, forced);
     const Clock::time_point ready = Clock::now() + latency_;
+    bool wrong = false, then_right = false;
     if (wrong_command_ > 0) {
         --wrong_command_;
-        std::array<uint8_t, kCommandReportSize> wrong = reply;
-        wrong[3] ^= 0x80;
-        store_checksum(wrong);
-        send_locked(index, wrong, ready);
-        if (!wrong_then_right_) return;
+        wrong = true;
+        then_right = wrong_then_right_;
+    } else if (rule &&
+               (rule->kind == FaultKind::wrong_command || rule->kind == FaultKind::stale_reply)) {
+        wrong = true;
+        then_right = rule->kind == FaultKind::stale_reply;
+    }
+    if (wrong) {
+        std::array<uint8_t, kCommandReportSize> other = reply;
+        other[3] ^= 0x80;
+        store_checksum(other);
+        send_locked(index, other, ready);
+        if (!then_right) return;
     }
     send_locked(index, reply, ready);
 }
 
+int EmulatedDevice::count_chunk_locked(std::span<const uint8_t> request) {
+    // A command streams its chunks at rising offsets; an offset that does not rise starts
+    // the next command of that byte. Tracked per byte so light frames slipping in between
+    // the chunks of another command do not disturb the count.
+    const uint32_t offset = request[5] | (uint32_t{request[6]} << 8);
+    Run& run = runs_[request[3]];
+    if (!run.started || offset <= run.last_offset) run.chunks = 0;
+    run.started = true;
+    run.last_offset = offset;
+    return ++run.chunks;
+}
+
+std::optional<FaultRule> EmulatedDevice::strike_rule_locked(uint8_t command, int chunk) {
+    for (FaultRule& rule : rules_) {
+        if (rule.times == 0 || rule.chunk != chunk) continue;
+        if (rule.command >= 0 && rule.command != command) continue;
+        if (rule.times > 0) --rule.times;
+        return rule;
+    }
+    return std::nullopt;
+}
+
 std::array<uint8_t, kCommandReportSize> EmulatedDevice::answer_locked(
-    std::span<const uint8_t> request) {
+    std::span<const uint8_t> request, int chunk, std::optional<uint8_t> forced_status) {
     const uint8_t command = request[3];
     const uint8_t length = request[4];
     const uint32_t offset = request[5] | (uint32_t{request[6]} << 8);
@@ -244,15 +283,6 @@ std::array<uint8_t, kCommandReportSize> EmulatedDevice::answer_locked(
     reply[4] = length;
     reply[5] = request[5];
     reply[6] = request[6];
-
-    // A command streams its chunks at rising offsets; an offset that does not rise starts
-    // the next command of that byte. Tracked per byte so light frames slipping in between
-    // the chunks of another command do not disturb the count.
-    Run& run = runs_[command];
-    if (!run.started || offset <= run.last_offset) run.chunks = 0;
-    run.started = true;
-    run.last_offset = offset;
-    ++run.chunks;
 
     auto read_area = [&](const std::vector<uint8_t>& area) -> uint8_t {
         if (size_t{offset} + length > area.size()) return kStatusOutOfRange;
@@ -269,8 +299,10 @@ std::array<uint8_t, kCommandReportSize> EmulatedDevice::answer_locked(
     const uint16_t sum = request[1] | (uint16_t{request[2]} << 8);
     if (sum != command_checksum(request) || length > kChunkSize) {
         status = kStatusRejected;
+    } else if (forced_status) {
+        status = *forced_status;
     } else if (chunk_fault_ && (chunk_fault_->command < 0 || chunk_fault_->command == command) &&
-               run.chunks == chunk_fault_->chunk) {
+               chunk == chunk_fault_->chunk) {
         status = chunk_fault_->status;
         chunk_fault_.reset();
     } else {
@@ -429,8 +461,19 @@ void EmulatedDevice::set_latency(std::chrono::microseconds latency) {
     latency_ = std::max(latency, std::chrono::microseconds{0});
 }
 
+void EmulatedDevice::add_fault_rule(const FaultRule& rule) {
+    std::lock_guard lock(mutex_);
+    rules_.push_back(rule);
+}
+
+std::vector<FaultRule> EmulatedDevice::fault_rules() const {
+    std::lock_guard lock(mutex_);
+    return rules_;
+}
+
 void EmulatedDevice::clear_faults() {
     std::lock_guard lock(mutex_);
+    rules_.clear();
     no_reply_ = 0;
     chunk_fault_.reset();
     wrong_command_ = 0;

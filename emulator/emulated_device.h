@@ -105,6 +105,24 @@ struct DeviceConfig {
     size_t macro_size() const { return size_t{info[6]} * 128; }
 };
 
+// A fault that stays armed for the commands it matches, as TELLUNE_EMULATOR_FAULTS sets them.
+enum class FaultKind {
+    no_reply,       // the request is neither applied nor answered
+    status,         // answered with `status` and not applied
+    wrong_command,  // answered with another command byte only
+    stale_reply,    // a reply with another command byte, then the true reply
+    unplug,         // the request is received, then the device vanishes
+};
+
+struct FaultRule {
+    FaultKind kind = FaultKind::no_reply;
+    int command = -1;  // command byte, -1: every command
+    int chunk = 1;     // which request of the command it strikes, 1-based
+    uint8_t status = 0xFF;
+    int times = -1;  // commands it strikes before it disarms; -1: every one
+    bool operator==(const FaultRule&) const = default;
+};
+
 // Input reports waiting for one open connection. Guarded by the device's mutex.
 struct InputQueue {
     struct Entry {
@@ -172,7 +190,11 @@ public:
     // With `command`, only a request of that command byte (the ones before it are answered).
     void unplug_on_next_request(int command = -1);
     void set_latency(std::chrono::microseconds latency);
-    void clear_faults();
+    // Arms a lasting fault; rules are checked in the order they were added and the first
+    // armed one that matches the command and the chunk strikes.
+    void add_fault_rule(const FaultRule& rule);
+    std::vector<FaultRule> fault_rules() const;  // with what is left of their counts
+    void clear_faults();                         // every fault, the lasting rules too
     void set_probe_answer(bool present);  // reply byte 8 of the probe: 0xFF present, 0 absent
 
     // --- keeping state across runs (the demo devices) ---
@@ -213,7 +235,13 @@ private:
                      std::chrono::steady_clock::time_point ready);
     void unplug_locked();
     void handle_command_locked(std::span<const uint8_t> request);
-    std::array<uint8_t, kCommandReportSize> answer_locked(std::span<const uint8_t> request);
+    // Counts the request as the next chunk of its command; returns that chunk number.
+    int count_chunk_locked(std::span<const uint8_t> request);
+    // The armed rule that strikes this chunk of this command (its count taken), or nothing.
+    std::optional<FaultRule> strike_rule_locked(uint8_t command, int chunk);
+    std::array<uint8_t, kCommandReportSize> answer_locked(std::span<const uint8_t> request,
+                                                          int chunk,
+                                                          std::optional<uint8_t> forced_status);
     void handle_light_report_locked(std::span<const uint8_t> report);
     std::vector<std::vector<uint8_t>*> kept_areas_locked();
     std::string state_locked();
@@ -259,6 +287,7 @@ private:
     bool unplug_on_request_ = false;
     int unplug_on_command_ = -1;
     std::chrono::microseconds latency_{0};
+    std::vector<FaultRule> rules_;
 };
 
 // The 16-bit sum of bytes 3..63 of a command report.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "core/platform/platform.h"
 
@@ -28,6 +29,13 @@ std::string format_log_line(uint16_t vendor, uint16_t product, uint8_t interface
     return line;
 }
 
+std::string format_log_time(const struct timespec& t) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%lld.%06ld ", static_cast<long long>(t.tv_sec),
+                  static_cast<long>(t.tv_nsec / 1000));
+    return text;
+}
+
 ReportLog::ReportLog(uint16_t vendor, uint16_t product, uint8_t interface_number, size_t capacity)
     : vendor_(vendor), product_(product), interface_(interface_number), capacity_(capacity) {
     const char* path = std::getenv("TELLUNE_EMULATOR_LOG");
@@ -36,6 +44,8 @@ ReportLog::ReportLog(uint16_t vendor, uint16_t product, uint8_t interface_number
         // several devices (each with its own descriptor) log to the same file.
         fd_ = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (fd_ < 0) debug_printf("emulator: cannot open report log %s (errno %d)", path, errno);
+        const char* times = std::getenv("TELLUNE_EMULATOR_LOG_TIMES");
+        times_ = times && std::string_view(times) == "1";
     }
 }
 
@@ -54,8 +64,14 @@ void ReportLog::record(uint8_t collection, Direction direction, std::span<const 
         if (entries_.size() >= capacity_) entries_.pop_front();
         entries_.push_back(LogEntry{direction, collection, {bytes.begin(), bytes.end()}});
     }
-    // Written under the lock so the file keeps the order of the memory log.
+    // Written under the lock so the file keeps the order of the memory log, and the times
+    // taken under it so they never run backwards down the file.
     if (fd_ >= 0) {
+        if (times_) {
+            struct timespec now {};
+            ::clock_gettime(CLOCK_MONOTONIC, &now);
+            line.insert(0, format_log_time(now));
+        }
         ssize_t n;
         do {
             n = ::write(fd_, line.data(), line.size());

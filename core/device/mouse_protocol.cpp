@@ -152,11 +152,13 @@ ConnectResult MouseProtocol::connect_device() {
     }
     std::array<uint8_t, kKeyTableCacheSize> table{};
     if ((out.result = config_.ReadBlock(table)) != 1) return out;
+    // The table, its slot count and the button map change together, even when the closing
+    // command fails: a map left from an earlier table would put assignments on other slots.
     key_cache_ = table;
     slots_ = slots;
     key_table_valid_ = true;
-    if ((out.result = config_.SimpleCommand2()) != 1) return out;
     slot_map_ = build_button_slot_map(key_cache_, slots_);
+    out.result = config_.SimpleCommand2();
     return out;
 }
 

@@ -55,6 +55,20 @@ void decode_button(HidUsageEntry& e, std::span<const uint8_t> data) {
     }
 }
 
+// (raw - lmin) * (pmax - pmin) / (lmax - lmin) + pmin, rounded towards zero. A 32-bit field
+// with a full-width range makes both factors reach 2^32 - 1, so the product is taken as an
+// unsigned magnitude (below 2^64) instead of a signed 64-bit value. Requires
+// lmin <= raw <= lmax and lmin < lmax; the result lies between pmin and pmax.
+int32_t scale_value(int64_t raw, int64_t lmin, int64_t lmax, int64_t pmin, int64_t pmax) {
+    const uint64_t offset = static_cast<uint64_t>(raw - lmin);
+    const uint64_t span = static_cast<uint64_t>(lmax - lmin);
+    const bool falling = pmax < pmin;
+    const uint64_t range = static_cast<uint64_t>(falling ? pmin - pmax : pmax - pmin);
+    const uint64_t step = offset * range / span;  // offset <= span, so step <= range
+    const int64_t signed_step = static_cast<int64_t>(step);
+    return static_cast<int32_t>(falling ? pmin - signed_step : pmin + signed_step);
+}
+
 bool decode_value(HidUsageEntry& e, std::span<const uint8_t> data) {
     const HidInputCapability& c = e.capability;
     uint32_t v = 0;
@@ -76,8 +90,7 @@ bool decode_value(HidUsageEntry& e, std::span<const uint8_t> data) {
         e.status = DecodeStatus::value_out_of_range;
         e.scaled_value = 0;
     } else {
-        int64_t span = int64_t{c.logical_max} - c.logical_min;
-        e.scaled_value = static_cast<int32_t>((raw - c.logical_min) * (pmax - pmin) / span + pmin);
+        e.scaled_value = scale_value(raw, c.logical_min, c.logical_max, pmin, pmax);
         e.status = DecodeStatus::ok;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include "core/platform/files.h"
 #include "core/platform/platform.h"
+#include "core/profile/json_file.h"
 
 namespace tellune {
 namespace {
@@ -73,7 +74,9 @@ int remove_stale_data_temporaries() {
 bool is_plain_file_name(std::string_view name) {
     if (name.empty()) return false;
     if (name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos) return false;
-    return name.find("..") == std::string_view::npos;
+    // Our JSON writer stores invalid UTF-8 as U+FFFD: a name with such bytes would no longer
+    // name its file once the list that holds it is written back.
+    return name.find("..") == std::string_view::npos && is_valid_utf8(name);
 }
 
 }  // namespace tellune

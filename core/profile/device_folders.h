@@ -52,7 +52,8 @@ std::string default_light_names_file();
 int remove_stale_data_temporaries();
 
 // True when `name` can be used as a file name inside a data folder: not empty, no path
-// separator of either platform, no "..", no NUL.
+// separator of either platform, no "..", no NUL, and valid UTF-8 (so it survives being
+// written into a JSON file).
 bool is_plain_file_name(std::string_view name);
 
 }  // namespace tellune

@@ -23,6 +23,58 @@ const Json::Value& null_value() {
 
 }  // namespace
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at `i`, or 0 when the byte there starts none (a
+// stray or missing continuation byte, an overlong form, a surrogate, above U+10FFFF).
+size_t utf8_sequence(std::string_view text, size_t i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) return 1;
+    size_t length = 0;
+    char32_t cp = 0, min = 0;
+    if (b >= 0xC2 && b < 0xE0) {
+        length = 2, cp = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b < 0xF0) {
+        length = 3, cp = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b < 0xF5) {
+        length = 4, cp = b & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(text[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return length;
+}
+
+}  // namespace
+
+bool is_valid_utf8(std::string_view text) {
+    for (size_t i = 0, n = 0; i < text.size(); i += n)
+        if ((n = utf8_sequence(text, i)) == 0) return false;
+    return true;
+}
+
+std::string valid_utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = utf8_sequence(text, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD
+            ++i;
+        } else {
+            out.append(text.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
 bool is_damaged(JsonFileState state) {
     return state == JsonFileState::kTooLarge || state == JsonFileState::kUnreadable ||
            state == JsonFileState::kNotJson;
@@ -172,8 +224,45 @@ Json::Value read_json(const std::string& path, JsonFileState* state) {
     return parse_json(text, &result);
 }
 
+namespace {
+
+bool has_key_with_zero(const Json::Value& v) {
+    if (v.isObject()) {
+        for (auto it = v.begin(); it != v.end(); ++it)
+            if (it.name().find('\0') != std::string::npos || has_key_with_zero(*it)) return true;
+    } else if (v.isArray()) {
+        for (const Json::Value& e : v)
+            if (has_key_with_zero(e)) return true;
+    }
+    return false;
+}
+
+void drop_keys_with_zero(Json::Value& v) {
+    if (v.isObject()) {
+        for (const std::string& name : v.getMemberNames()) {
+            // The range overload: the one taking a string stops at the zero byte too.
+            if (name.find('\0') != std::string::npos)
+                v.removeMember(name.data(), name.data() + name.size(), nullptr);
+            else
+                drop_keys_with_zero(v[name]);
+        }
+    } else if (v.isArray()) {
+        for (Json::Value& e : v) drop_keys_with_zero(e);
+    }
+}
+
+}  // namespace
+
 std::string styled_json(const Json::Value& value) {
     Json::StyledWriter writer;
+    // The styled writer cuts a key at its first zero byte: "value\0x" read from a file would
+    // be stored as a second "value" and read back in place of the real one. No reader asks
+    // for such keys, so they are left out.
+    if (has_key_with_zero(value)) {
+        Json::Value copy = value;
+        drop_keys_with_zero(copy);
+        return writer.write(copy);
+    }
     return writer.write(value);
 }
 
@@ -227,7 +316,7 @@ bool json_bool(const Json::Value& v, bool fallback) {
 }
 
 std::string json_string(const Json::Value& v, const std::string& fallback) {
-    return v.isString() ? v.asString() : fallback;
+    return v.isString() ? valid_utf8(v.asString()) : fallback;
 }
 
 Json::Value& json_slot(Json::Value& v, const char* key) {

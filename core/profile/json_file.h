@@ -83,8 +83,15 @@ const Json::Value& json_get(const Json::Value& v, int index);
 int json_int(const Json::Value& v, int fallback = 0);
 // Booleans and numbers (non-zero = true); anything else gives `fallback`.
 bool json_bool(const Json::Value& v, bool fallback = false);
-// Strings only; anything else gives `fallback`.
+// Strings only; anything else gives `fallback`. Bytes that are not UTF-8 read as U+FFFD, as
+// the writer would store them, so a string read and written back reads the same again.
 std::string json_string(const Json::Value& v, const std::string& fallback = {});
+
+// Well-formed UTF-8: no stray or missing continuation bytes, overlong forms, surrogates or
+// code points above U+10FFFF.
+bool is_valid_utf8(std::string_view text);
+// `text` with every byte that starts no well-formed UTF-8 sequence replaced by U+FFFD.
+std::string valid_utf8(std::string_view text);
 
 // --- Writing: the container is turned into the right kind first, replacing a value of the
 // wrong type (which readers would ignore anyway), so operator[] cannot throw.

@@ -395,7 +395,9 @@ bool ProfileList::reload(bool recover) {
             continue;
         }
         const Json::Value& name = json_get(entry, kNameKey);
-        std::string text = name.isString() ? trim_profile_name(name.asString()) : std::string();
+        // As the list will store it: bytes that are not UTF-8 become U+FFFD.
+        std::string text =
+            name.isString() ? trim_profile_name(valid_utf8(name.asString())) : std::string();
         changed = changed || !name.isString() || text != name.asString();
         if (text.empty()) nameless.push_back(all_.size());
         all_.push_back({std::move(text), uuid.asString()});

@@ -73,6 +73,34 @@ TEST(MouseConnect, FirmwareDecisionByHidVersion) {
     }
 }
 
+// A reconnection (here to another mouse) whose closing 0x02 is refused has still replaced
+// the key table: the button map must follow it, or assignments land on other keys' slots.
+TEST(MouseConnect, RefusedEndOfAReconnectionKeepsTableAndButtonMapTogether) {
+    MouseRig rig;
+    ASSERT_EQ(rig.mouse.connect_device().result, 1);
+    emulator::DeviceConfig c = mouse_config(1);
+    c.info[5] = 12;  // 12 slots, the buttons in reverse order
+    c.key_table.assign(36, 0);
+    for (size_t b = 0; b < kMouseButtons; ++b)
+        std::copy(kMouseFactoryCodes[b].begin(), kMouseFactoryCodes[b].end(),
+                  c.key_table.begin() + 3 * (10 - b));
+    auto other = std::make_shared<emulator::EmulatedDevice>(c);
+    rig.backend.plug(other);
+    rig.config.Disconnect();
+    ASSERT_TRUE(rig.config.Connect(emulator::interface_paths(*other)[3]));
+    other->fail_chunk(0xFF, 1, 0x02);
+    EXPECT_EQ(rig.mouse.connect_device().result, -102);
+    EXPECT_EQ(rig.mouse.key_slots(), 12);
+    const ButtonSlotMap reversed = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+    EXPECT_EQ(rig.mouse.button_slot_map(), reversed);
+    std::vector<KeyAssignmentRecord> keys(1);
+    keys[0].type = 0x20;
+    keys[0].param2 = 0x04;
+    ASSERT_EQ(rig.mouse.write_key_table(0, keys), 1);
+    EXPECT_EQ(bytes(other->key_table(), 30, 3), hex("20 00 04"));  // button 0's slot
+    EXPECT_EQ(bytes(other->key_table(), 0, 3), hex("16 90 01"));   // button 10 untouched
+}
+
 TEST(MouseConnect, ClosedChannelUnplugAndOversizedTable) {
     MouseRig closed;
     closed.config.Disconnect();

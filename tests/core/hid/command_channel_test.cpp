@@ -109,6 +109,9 @@ TEST_F(CommandChannelTest, RequestBytesAndChecksums) {
     uint8_t range[10];
     ASSERT_EQ(channel_.ReadRange(range, 0x1234), 1);
     EXPECT_EQ(device_->Written().back(), Report({0x04, 0x6A, 0x00, 0x1A, 0x0A, 0x34, 0x12}));
+    // No bytes at all (an empty span has no data pointer to copy to): 26 + 0x20 = 0x3A.
+    ASSERT_EQ(channel_.ReadRange({}, 0x20), 1);
+    EXPECT_EQ(device_->Written().back(), Report({0x04, 0x3A, 0x00, 0x1A, 0x00, 0x20}));
 
     // A full payload: 6 + 56 + 0x10 + 56 * 0xFF = 14358 = 0x3816.
     Bytes ff(56, 0xFF);

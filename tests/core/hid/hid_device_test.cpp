@@ -121,6 +121,47 @@ TEST(HidDevice, DecodesKeyArraysWithinTheirRange) {
     EXPECT_TRUE(hid.InputUsages()[1].pressed.empty());
 }
 
+// Two 32-bit values whose logical range is the whole of int32: X without a physical range,
+// Y with the falling physical range 1000..-1000. Scaling them multiplies two factors of up
+// to 2^32 - 1, which must neither overflow nor lose the end points.
+const Bytes kFullWidth = {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x30, 0x17,
+                          0x00, 0x00, 0x00, 0x80, 0x27, 0xFF, 0xFF, 0xFF, 0x7F, 0x75, 0x20,
+                          0x95, 0x01, 0x81, 0x02, 0x09, 0x31, 0x37, 0xE8, 0x03, 0x00, 0x00,
+                          0x47, 0x18, 0xFC, 0xFF, 0xFF, 0x81, 0x02, 0xC0};
+
+TEST(HidDevice, FullWidth32BitValuesScaleExactly) {
+    FakeBackend backend;
+    backend.Add("w", {}, parse_one(kFullWidth));
+    CHidDevice hid(backend);
+    ASSERT_TRUE(hid.Open("w", true, false, true, false));
+    struct Case {
+        Bytes x, y;
+        int32_t x_scaled, y_scaled;
+    };
+    const Case cases[] = {
+        {{0xFF, 0xFF, 0xFF, 0x7F}, {0xFF, 0xFF, 0xFF, 0x7F}, INT32_MAX, -1000},
+        {{0x00, 0x00, 0x00, 0x80}, {0x00, 0x00, 0x00, 0x80}, INT32_MIN, 1000},
+        {{0x00, 0x00, 0x00, 0x00}, {0x00, 0x00, 0x00, 0x00}, 0, 0},
+        {{0x01, 0x00, 0x00, 0x00}, {0x00, 0x00, 0x00, 0xC0}, 1, 500},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, {0x00, 0x00, 0x00, 0x40}, -1, -500},
+    };
+    for (const Case& c : cases) {
+        Bytes report = {0x01};
+        report.insert(report.end(), c.x.begin(), c.x.end());
+        report.insert(report.end(), c.y.begin(), c.y.end());
+        ASSERT_TRUE(hid.DecodeInputReport(report));
+        const std::vector<HidUsageEntry> t = hid.InputUsages();
+        const HidUsageEntry* x = find(t, 1, 0x30);
+        const HidUsageEntry* y = find(t, 1, 0x31);
+        ASSERT_TRUE(x && y);
+        EXPECT_EQ(x->status, DecodeStatus::ok);
+        EXPECT_EQ(x->raw_value, x->scaled_value);  // no physical range: the logical one
+        EXPECT_EQ(x->scaled_value, c.x_scaled);
+        EXPECT_EQ(y->status, DecodeStatus::ok);
+        EXPECT_EQ(y->scaled_value, c.y_scaled);
+    }
+}
+
 TEST(HidDevice, ReportsWithoutIdsGetAZeroIdByte) {
     FakeBackend backend;
     HidCollection plain;

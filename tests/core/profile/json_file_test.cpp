@@ -91,6 +91,26 @@ TEST(JsonFile, WriteUsesStyledLayoutAndRoundTripsUtf8) {
     EXPECT_EQ(read_json(path), v);
 }
 
+// The writer would cut "value\0..." to "value": a second member of that name, read back in
+// place of the one just written. Found by fuzzing updatetime.config.
+TEST(JsonFile, KeysWithAZeroByteAreNotWrittenOverOthers) {
+    TempDir tmp;
+    const std::string path = tmp.file("out.Json");
+    const std::string text = std::string(R"({"t": {"value)") + std::string(3, '\0') +
+                             R"(": "old", "kept": 1}, "list": [{"a)" + std::string(1, '\0') +
+                             R"(b": 2, "a": 3}]})";
+    Json::Value v = parse_json(text);
+    ASSERT_TRUE(v.isObject());
+    v["t"]["value"] = "new";
+    ASSERT_TRUE(write_json_file(path, v));
+    const Json::Value back = read_json(path);
+    EXPECT_EQ(back["t"]["value"], "new");
+    EXPECT_EQ(back["t"]["kept"], 1);
+    EXPECT_EQ(back["t"].size(), 2u);
+    EXPECT_EQ(back["list"][0]["a"], 3);
+    EXPECT_EQ(back["list"][0].size(), 1u);
+}
+
 TEST(JsonFile, FailedWriteKeepsOldFileAndIsReported) {
     TempDir tmp;
     const std::string path = tmp.file("p.Json");
