@@ -80,7 +80,7 @@ void FrameSender::run() {
         // The device is not taking frames; give it a moment instead of hammering it.
         if (cv_.wait_for(lock, kFailurePause, [this] { return stop_; })) break;
     }
-    debug_line(exit_line_);
+    if (!exit_line_.empty()) debug_line(exit_line_);
 }
 
 }  // namespace tellune::device

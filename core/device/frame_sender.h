@@ -26,6 +26,7 @@ public:
     using Send = std::function<int(std::span<const uint8_t> frame)>;
     static constexpr std::chrono::milliseconds kFailurePause{200};
 
+    // `exit_line` is written to the debug log when the thread ends (none when empty).
     explicit FrameSender(Send send, std::string exit_line = "灯光发送线程设定退出");
     ~FrameSender();  // stop()
     FrameSender(const FrameSender&) = delete;

@@ -1,6 +1,7 @@
 #include "core/device/headset_protocol.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/platform/platform.h"
 
@@ -66,58 +67,28 @@ LightSettings record_light_settings(const HeadsetRecord& record) {
 
 // --- sender ---
 
-LightReportSender::LightReportSender(hid::CCommandChannel& config) : config_(config) {}
-
-LightReportSender::~LightReportSender() {
-    stop();
-}
-
-void LightReportSender::start() {
-    stop();
-    std::lock_guard lock(mutex_);
-    stop_ = false;
-    has_pending_ = false;
-    thread_ = std::thread([this] { run(); });
-}
-
-void LightReportSender::stop() {
-    std::thread thread;
-    {
-        std::lock_guard lock(mutex_);
-        if (!thread_.joinable()) return;
-        stop_ = true;
-        thread = std::move(thread_);
-    }
-    cv_.notify_all();
-    thread.join();
-}
+LightReportSender::LightReportSender(hid::CCommandChannel& config)
+    : config_(config),
+      frames_(
+          [this](std::span<const uint8_t> frame) {
+              if (!output_.load() || !config_.IsOpen()) return 1;
+              HeadsetColourBytes bytes{};
+              if (frame.size() != sizeof bytes) return 1;
+              std::memcpy(bytes.data(), frame.data(), sizeof bytes);
+              // The result of a report is not looked at: the next frame follows soon.
+              for (const LightReport& report : build_light_reports(bytes))
+                  config_.Hid().SendOutputReportSync(report);
+              ++sent_;
+              return 1;
+          },
+          /*exit_line=*/"") {}
 
 void LightReportSender::post(std::span<const LedColour> leds) {
+    static_assert(sizeof(HeadsetColourBytes) == kHeadsetLeds * 3);
     const HeadsetColourBytes bytes = headset_colour_bytes(leds);
-    {
-        std::lock_guard lock(mutex_);
-        pending_ = bytes;
-        has_pending_ = true;
-    }
-    cv_.notify_one();
-}
-
-void LightReportSender::run() {
-    std::unique_lock lock(mutex_);
-    while (true) {
-        cv_.wait(lock, [this] { return stop_ || has_pending_; });
-        if (stop_) break;
-        const HeadsetColourBytes bytes = pending_;
-        has_pending_ = false;
-        lock.unlock();
-        if (output_.load() && config_.IsOpen()) {
-            // The result of a report is not looked at: the next frame follows soon.
-            for (const LightReport& report : build_light_reports(bytes))
-                config_.Hid().SendOutputReportSync(report);
-            ++sent_;
-        }
-        lock.lock();
-    }
+    std::vector<uint8_t> frame(sizeof bytes);
+    std::memcpy(frame.data(), bytes.data(), sizeof bytes);
+    frames_.submit(std::move(frame));
 }
 
 // --- protocol ---

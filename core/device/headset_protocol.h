@@ -15,13 +15,11 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <span>
-#include <thread>
 #include <vector>
 
+#include "core/device/frame_sender.h"
 #include "core/device/light_thread.h"
 #include "core/hid/command_channel.h"
 #include "core/profile/profile_records.h"
@@ -62,13 +60,12 @@ LightSettings record_light_settings(const HeadsetRecord& record);
 class LightReportSender {
 public:
     explicit LightReportSender(hid::CCommandChannel& config);
-    ~LightReportSender();
     LightReportSender(const LightReportSender&) = delete;
     LightReportSender& operator=(const LightReportSender&) = delete;
 
-    void start();
+    void start() { frames_.start(); }
     // Wakes the thread and joins it; a frame not yet sent is dropped.
-    void stop();
+    void stop() { frames_.stop(); }
     // Replaces any frame still waiting. Any thread; never blocks on the device.
     void post(std::span<const LedColour> leds);
     void set_output_enabled(bool on) { output_ = on; }
@@ -77,17 +74,10 @@ public:
     uint64_t frames_sent() const { return sent_.load(); }
 
 private:
-    void run();
-
     hid::CCommandChannel& config_;
     std::atomic<bool> output_{true};
     std::atomic<uint64_t> sent_{0};
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    HeadsetColourBytes pending_{};
-    bool has_pending_ = false;
-    bool stop_ = false;
-    std::thread thread_;
+    FrameSender frames_;  // last: its thread uses the members above
 };
 
 class HeadsetProtocol {

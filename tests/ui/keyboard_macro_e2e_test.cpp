@@ -46,7 +46,7 @@ protected:
     }
     void start() {
         open_window();
-        ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().connected(), 5000);
+        ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().connected(), 10000);
         editor_ = wnd_->extension<MacroEditor>();
         ASSERT_NE(editor_, nullptr);
         editor_->set_message_function([this](QWidget*, const QString& text, bool, int) {
@@ -64,7 +64,7 @@ protected:
         keyboard_ = emulator::make_keyboard();
         ASSERT_TRUE(keyboard_->keep_state(state_));
         backend_->plug(keyboard_);
-        start();
+        ASSERT_NO_FATAL_FAILURE(start());
     }
     CTarvexKeyboardDevice* page() const {
         return pages_ ? qobject_cast<CTarvexKeyboardDevice*>(wnd_->current_page()) : nullptr;
@@ -135,7 +135,7 @@ protected:
 };
 
 TEST_F(KeyboardMacroEndToEnd, RecordedMacroPlaysOnAKeyAndSurvivesARestart) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(control()->name_list()->count(), 0);
     const std::vector<uint8_t> f5_default = slot_of(kF5);
 
@@ -177,7 +177,7 @@ TEST_F(KeyboardMacroEndToEnd, RecordedMacroPlaysOnAKeyAndSurvivesARestart) {
     EXPECT_EQ(key_row(kF5), "Macro: macro_1");
     EXPECT_TRUE(messages_.empty());
 
-    restart();
+    ASSERT_NO_FATAL_FAILURE(restart());
     ASSERT_EQ(control()->name_list()->count(), 1);
     control()->name_list()->setCurrentRow(0);
     EXPECT_EQ(control()->actions().size(), 4);
@@ -199,7 +199,7 @@ TEST_F(KeyboardMacroEndToEnd, RecordedMacroPlaysOnAKeyAndSurvivesARestart) {
 }
 
 TEST_F(KeyboardMacroEndToEnd, DeletingAMacroReturnsItsKeysAndShiftsTheLaterOnes) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     const std::vector<uint8_t> f6_default = slot_of(kF6);
     for (int i = 0; i < 3; ++i) add_move_macro(i + 1);
     ASSERT_EQ(device_macros().size(), 3u);
@@ -226,14 +226,14 @@ TEST_F(KeyboardMacroEndToEnd, DeletingAMacroReturnsItsKeysAndShiftsTheLaterOnes)
     EXPECT_EQ(page()->keys_playing_macro(0), 0);
 
     // Kept across a restart.
-    restart();
+    ASSERT_NO_FATAL_FAILURE(restart());
     EXPECT_EQ(slot_of(kA), (std::vector<uint8_t>{0x70, 0x01, 0x00}));
     EXPECT_EQ(slot_of(kF6), f6_default);
     EXPECT_EQ(device_macros(), macros);
 }
 
 TEST_F(KeyboardMacroEndToEnd, AFailedMacroWriteIsReported) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     add_move_macro(2);
     ASSERT_EQ(device_macros().size(), 1u);
     ASSERT_TRUE(messages_.empty());
@@ -264,7 +264,7 @@ TEST_F(KeyboardMacroEndToEnd, TheMacroTabFitsTheWindow) {
         language_->fonts().set_base_style_sheet(css);
         qApp->setStyleSheet(css);
     }
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     add_move_macro(2);
     click("macro_btn_name_add");
     click("macro_btn_starredio");

@@ -54,7 +54,7 @@ protected:
     void start() {
         open_window();
         ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(),
-                    5000);
+                    10000);
         editor_ = wnd_->extension<MacroEditor>();
         ASSERT_NE(editor_, nullptr);
         editor_->set_message_function([this](QWidget*, const QString& text, bool, int) {
@@ -163,7 +163,7 @@ const MacroEvents kExpected = {{50, 0x81, 1},    {50, 0x01, 1},  {30, 0x89, 1}, 
                                {15, 0x0A, 0x19}, {0, 0x09, 1}};
 
 TEST_F(MacroEndToEnd, RecordedEditedAssignedWrittenAndKeptAcrossARestart) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_FALSE(find("macro_action_layout")->isEnabled());  // no macro yet
     click("macro_btn_name_add");
     ASSERT_EQ(control()->name_list()->count(), 1);
@@ -255,7 +255,7 @@ TEST_F(MacroEndToEnd, RecordedEditedAssignedWrittenAndKeptAcrossARestart) {
 
     // Everything is still there after a restart.
     close_window();
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_EQ(control()->name_list()->count(), 1);
     select_macro(0);
     ASSERT_EQ(rows(), 10);
@@ -285,7 +285,7 @@ TEST_F(MacroEndToEnd, RecordedEditedAssignedWrittenAndKeptAcrossARestart) {
 }
 
 TEST_F(MacroEndToEnd, DeletingAMacroMovesTheKeysOnTheDeviceToo) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     for (int i = 0; i < 3; ++i) {
         click("macro_btn_name_add");
         // Each macro gets a move of i + 1 counts to the left.
@@ -329,7 +329,7 @@ TEST_F(MacroEndToEnd, DeletingAMacroMovesTheKeysOnTheDeviceToo) {
 }
 
 TEST_F(MacroEndToEnd, RenameRefusalsAndTheKeyPanelFollowing) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     click("macro_btn_name_add");
     click("macro_btn_name_add");
     select_macro(0);
@@ -357,7 +357,7 @@ TEST_F(MacroEndToEnd, RenameRefusalsAndTheKeyPanelFollowing) {
 
 // The fixed-delay choice is kept for the next start; a bad value stored by hand reads clamped.
 TEST_F(MacroEndToEnd, TheFixedDelayChoiceIsKeptAcrossARestart) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     click("macro_btn_name_add");
     auto* check = find<QAbstractButton>("macro_check_time");
     auto* edit = find<QLineEdit>("macro_fixed_time_edit");
@@ -375,7 +375,7 @@ TEST_F(MacroEndToEnd, TheFixedDelayChoiceIsKeptAcrossARestart) {
     EXPECT_EQ(shown(1), "A|Release|75");
 
     close_window();
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_TRUE(find<QAbstractButton>("macro_check_time")->isChecked());
     EXPECT_EQ(find<QLineEdit>("macro_fixed_time_edit")->text(), "75");
     // Unchecked again (with a macro chosen: without one the recording row is disabled), and
@@ -392,7 +392,7 @@ TEST_F(MacroEndToEnd, TheFixedDelayChoiceIsKeptAcrossARestart) {
         ASSERT_EQ(ini.value("MACRO_mouse/FIXEDDELAY").toString(), "0");
         ini.setValue("MACRO_mouse/FIXEDTIME", "99999x");
     }
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_FALSE(find<QAbstractButton>("macro_check_time")->isChecked());
     EXPECT_EQ(find<QLineEdit>("macro_fixed_time_edit")->text(), "65535");
 }
@@ -401,7 +401,7 @@ TEST_F(MacroEndToEnd, InsertingBeforeTheThirdRowFromAnotherWindowCountsEachStrok
     // The global source reads a pipe standing in for a keyboard's evdev node.
     int fds[2];
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     auto* service = dynamic_cast<InputHookService*>(wnd_->input_hook());
     ASSERT_NE(service, nullptr);
     EXPECT_FALSE(service->has_global_source());
@@ -459,7 +459,7 @@ TEST_F(MacroEndToEnd, InsertingBeforeTheThirdRowFromAnotherWindowCountsEachStrok
 }
 
 TEST_F(MacroEndToEnd, UnpluggingWhileRecordingStopsAndUnlocks) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     click("macro_btn_name_add");
     start_recording();
     key(kA, true, 40);
@@ -482,7 +482,7 @@ TEST_F(MacroEndToEnd, EveryControlIsOnScreenAtBothSizes) {
         language_->fonts().set_base_style_sheet(css);
         qApp->setStyleSheet(css);
     }
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     click("macro_btn_name_add");
     click("macro_btn_name_add");
     start_recording();

@@ -122,18 +122,11 @@ int CTarvexHS6533Device::apply_light_settings() {
 void CTarvexHS6533Device::refresh_light_preview() {
     if (Config().Pause() == 0) {
         // The light thread sends what it renders; the page shows it as of now.
-        const std::vector<device::LedColour> leds = protocol_->light().current_frame();
-        for (size_t i = 0; i < leds.size(); ++i)
-            SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
+        ShowLightFrame(protocol_->light().current_frame());
     } else {
         // Synchronised across devices: the light thread stands still, and the colours the
         // sync thread set go to the headset from here.
-        std::vector<device::LedColour> frame(static_cast<size_t>(LedCount()));
-        for (size_t i = 0; i < frame.size(); ++i) {
-            const uint32_t c = GetLedColour(int(i));
-            frame[i] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), uint8_t(c >> 24)};
-        }
-        protocol_->sender().post(frame);
+        protocol_->sender().post(ShownLightFrame());
     }
     CTarvexUSBDevice::refresh_light_preview();
 }

@@ -16,7 +16,7 @@ namespace tellune::ui {
 
 CTarvexKeyboardDevice::CTarvexKeyboardDevice(std::shared_ptr<hid::HidBackend> backend,
                                              QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent),
+    : CKeyedUSBDevice(std::move(backend), parent),
       protocol_(std::make_unique<device::KeyboardProtocol>(Config())) {
     SetKind(kDeviceKeyboard);
     SetProfileData(std::make_unique<CKeyboardProfiledata>());
@@ -65,14 +65,9 @@ void CTarvexKeyboardDevice::refresh_light_preview() {
     // thread sets the colours instead, and they go to the keyboard the same way.
     if (Config().Pause() == 0) {
         frame_ = protocol_->light().current_frame();
-        for (size_t i = 0; i < frame_.size(); ++i)
-            SetLedColour(int(i), pack_led(frame_[i].r, frame_[i].g, frame_[i].b, frame_[i].level));
+        ShowLightFrame(frame_);
     } else {
-        frame_.resize(size_t(LedCount()));
-        for (size_t i = 0; i < frame_.size(); ++i) {
-            const uint32_t c = GetLedColour(int(i));
-            frame_[i] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), uint8_t(c >> 24)};
-        }
+        frame_ = ShownLightFrame();
     }
     CTarvexUSBDevice::refresh_light_preview();
     // Another program drives the lights, or the computer sleeps: the keyboard is left alone.
@@ -90,16 +85,6 @@ void CTarvexKeyboardDevice::reload_profile() {
     update_key_list();
     show_selected_key();
     if (CKeySetControlUI* control = find_key_set_control(this)) control->enable_buttons(false);
-}
-
-void CTarvexKeyboardDevice::check_macro_keys() {
-    const auto macros = device::load_macro_library(UserDataFolder());
-    if (!device::check_macro_keys(protocol_->settings().keys, macros ? macros->size() : 0)) return;
-    if (CKeyboardProfiledata* profile = KeyboardProfile()) {
-        profile->write_key_assignments(protocol_->settings().keys);
-        profile->save_profile();
-    }
-    refresh_page();
 }
 
 void CTarvexKeyboardDevice::restore_default_profile() {

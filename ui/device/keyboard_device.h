@@ -18,9 +18,7 @@
 
 #include "core/device/keyboard_protocol.h"
 #include "core/profile/light_presets.h"
-#include "ui/device/tarvex_usb_device.h"
-#include "ui/editors/key_assignment_owner.h"
-#include "ui/macro/macro_owner.h"
+#include "ui/device/keyed_device.h"
 
 namespace tellune {
 class CKeyboardProfiledata;
@@ -30,9 +28,7 @@ namespace tellune::ui {
 
 class CMainWnd;
 
-class CTarvexKeyboardDevice : public CTarvexUSBDevice,
-                              public KeyAssignmentOwner,
-                              public MacroOwner {
+class CTarvexKeyboardDevice : public CKeyedUSBDevice {
     Q_OBJECT
 public:
     // Usages the keyboard sends on its notification interface besides the key reports.
@@ -62,7 +58,6 @@ public:
     void poll_device_status() override { PollStatusBytes(); }
     void reload_profile() override;
     void refresh_page() override;
-    void check_macro_keys() override;
     void restore_default_profile() override;
     int write_key_table() override;
     int write_current_keys() override;
@@ -74,18 +69,6 @@ public:
     // Shows key `index` in the key panel and marks it on the picture; the Fn key and keys the
     // keyboard lacks hide the panel.
     void select_key(int index) override;
-
-    // --- the key panel's changes ---
-    void store_key_function(int index, const device::KeyFunction& f) override;
-    int write_keys() override { return write_key_table(); }
-    void save_keys() override { save(); }
-    void discard_key_changes() override { reload_profile(); }
-
-    // --- the macro page's changes (the keyboard's own library) ---
-    void macro_names_changed(const QStringList& names) override;
-    int keys_playing_macro(int index) const override;
-    bool follow_deleted_macro(int index) override;
-    const QStringList& MacroNames() const { return macro_names_; }
 
     CKeyboardProfiledata* KeyboardProfile() const;
     device::KeyboardProtocol& Protocol() { return *protocol_; }
@@ -115,12 +98,10 @@ public:
     void select_repeat_delay(int n);
     int repeat_delay();
     void clear_typing_test();
-    void update_key_list();
-    // The selected key again in the key panel (none, or one that cannot be assigned: hidden).
-    void show_selected_key();
+    void update_key_list() override;
     // Whether the key panel may change key `index`: a key of the board the keyboard has, other
     // than Fn.
-    bool key_assignable(int index) const;
+    bool key_assignable(int index) const override;
     // The keys the picture shows (the board's keys), by key index.
     bool key_on_picture(int key) const;
 
@@ -140,6 +121,7 @@ public:
 
 protected:
     std::string InputThreadExitLine() const override { return "KB设备同步线程设定退出"; }
+    std::vector<KeyAssignmentRecord>& Keys() override { return protocol_->settings().keys; }
     void OnInputValue(int value) override;
 
 private:
@@ -154,7 +136,6 @@ private:
     // The hint on picking key colours shows in the custom-colour mode only.
     void update_custom_hint();
 
-    QStringList macro_names_;
     std::vector<BuiltInLightName> built_in_names_;
     QHash<QString, QPointer<QWidget>> controls_;
     std::vector<device::LedColour> frame_;  // interface thread only

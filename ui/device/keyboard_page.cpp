@@ -130,12 +130,7 @@ void CTarvexKeyboardDevice::clear_typing_test() {
 // --- names and the key list ---
 
 void CTarvexKeyboardDevice::load_light_names() {
-    macro_names_.clear();
-    const Json::Value macros = read_json(UserDataFolder() + "macro.config");
-    const Json::Value& info = json_get(macros, "MacroInfo");
-    if (info.isArray())
-        for (const Json::Value& m : info)
-            macro_names_ << QString::fromStdString(json_string(json_get(m, "MacroName")));
+    load_macro_names();
     built_in_names_ = read_built_in_light_names(read_json(default_light_names_file()),
                                                 light_model_index(kDeviceKeyboard));
 }
@@ -225,50 +220,6 @@ void CTarvexKeyboardDevice::select_key(int index) {
     for (int n = 0; n < KeyCount(); ++n)
         if (CDeviceKeyButtonUI* key = KeyButton(n)) key->SetKeysetImageHidden(n != SelectedIndex());
     show_selected_key();
-}
-
-void CTarvexKeyboardDevice::show_selected_key() {
-    CKeySetControlUI* control = find_key_set_control(this);
-    if (!control) return;
-    const int index = SelectedIndex();
-    if (!key_assignable(index)) {
-        if (QWidget* layout = control->findChild<QWidget*>(QStringLiteral("keyset_layout")))
-            layout->hide();
-        return;
-    }
-    const KeyAssignmentRecord& key = protocol_->settings().keys[size_t(index)];
-    control->show_assignment(device::current_function(key), device::default_function(key));
-}
-
-void CTarvexKeyboardDevice::store_key_function(int index, const device::KeyFunction& f) {
-    if (!key_assignable(index)) return;
-    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
-    device::set_current_function(keys[size_t(index)], f);
-    if (CKeyboardProfiledata* profile = KeyboardProfile()) profile->write_key_assignments(keys);
-    update_key_list();
-}
-
-// --- the macro page ---
-
-void CTarvexKeyboardDevice::macro_names_changed(const QStringList& names) {
-    macro_names_ = names;
-    if (CKeySetControlUI* control = find_key_set_control(this)) control->set_macro_names(names);
-    update_key_list();
-    show_selected_key();
-}
-
-int CTarvexKeyboardDevice::keys_playing_macro(int index) const {
-    return macro::keys_playing(protocol_->settings().keys, index);
-}
-
-bool CTarvexKeyboardDevice::follow_deleted_macro(int index) {
-    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
-    if (!macro::follow_deleted_macro(keys, index)) return false;
-    if (CKeyboardProfiledata* profile = KeyboardProfile()) profile->write_key_assignments(keys);
-    save();
-    update_key_list();
-    show_selected_key();
-    return true;
 }
 
 void CTarvexKeyboardDevice::fill_light_lists() {

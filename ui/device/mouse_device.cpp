@@ -20,7 +20,7 @@
 namespace tellune::ui {
 
 CTarvexMouseDevice::CTarvexMouseDevice(std::shared_ptr<hid::HidBackend> backend, QWidget* parent)
-    : CTarvexUSBDevice(std::move(backend), parent),
+    : CKeyedUSBDevice(std::move(backend), parent),
       protocol_(std::make_unique<device::MouseProtocol>(Config())) {
     SetKind(kDeviceMouse);
     SetProfileData(std::make_unique<CMouseProfiledata>());
@@ -92,11 +92,7 @@ int CTarvexMouseDevice::apply_light_settings() {
 void CTarvexMouseDevice::refresh_light_preview() {
     // The light engine renders; the page shows its frame as of now. While the lighting is
     // synchronised across devices the sync thread sets the colours instead.
-    if (Config().Pause() == 0) {
-        const std::vector<device::LedColour> leds = protocol_->light().current_frame();
-        for (size_t i = 0; i < leds.size(); ++i)
-            SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
-    }
+    if (Config().Pause() == 0) ShowLightFrame(protocol_->light().current_frame());
     CTarvexUSBDevice::refresh_light_preview();
 }
 
@@ -111,16 +107,6 @@ void CTarvexMouseDevice::reload_profile() {
     update_key_list();
     show_selected_key();
     if (CKeySetControlUI* control = find_key_set_control(this)) control->enable_buttons(false);
-}
-
-void CTarvexMouseDevice::check_macro_keys() {
-    const auto macros = device::load_macro_library(UserDataFolder());
-    if (!protocol_->check_macro_keys(macros ? macros->size() : 0)) return;
-    if (CMouseProfiledata* profile = MouseProfile()) {
-        profile->write_key_assignments(protocol_->settings().keys);
-        profile->save_profile();
-    }
-    refresh_page();
 }
 
 void CTarvexMouseDevice::restore_default_profile() {

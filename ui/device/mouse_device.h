@@ -16,9 +16,7 @@
 
 #include "core/device/mouse_protocol.h"
 #include "core/profile/light_presets.h"
-#include "ui/device/tarvex_usb_device.h"
-#include "ui/editors/key_assignment_owner.h"
-#include "ui/macro/macro_owner.h"
+#include "ui/device/keyed_device.h"
 
 class QAbstractButton;
 class QAbstractSlider;
@@ -35,7 +33,7 @@ namespace tellune::ui {
 
 class CMainWnd;
 
-class CTarvexMouseDevice : public CTarvexUSBDevice, public KeyAssignmentOwner, public MacroOwner {
+class CTarvexMouseDevice : public CKeyedUSBDevice {
     Q_OBJECT
 public:
     // Usages the mouse sends on its notification interface.
@@ -62,7 +60,6 @@ public:
     void poll_device_status() override { PollStatusBytes(); }
     void reload_profile() override;
     void refresh_page() override;
-    void check_macro_keys() override;
     void restore_default_profile() override;
     int write_key_table() override;
     int write_current_keys() override;
@@ -73,17 +70,6 @@ public:
     void set_light_settings(uint32_t a, uint32_t b, uint32_t c) override;
     // Shows key `index` (a button of the key list) in the key panel and marks it on the picture.
     void select_key(int index) override;
-
-    // --- the key panel's changes ---
-    void store_key_function(int index, const device::KeyFunction& f) override;
-    int write_keys() override { return write_key_table(); }
-    void save_keys() override { save(); }
-    void discard_key_changes() override { reload_profile(); }
-
-    // --- the macro page's changes ---
-    void macro_names_changed(const QStringList& names) override;
-    int keys_playing_macro(int index) const override;
-    bool follow_deleted_macro(int index) override;
 
     CMouseProfiledata* MouseProfile() const;
     device::MouseProtocol& Protocol() { return *protocol_; }
@@ -120,12 +106,9 @@ public:
     int lift();
     void select_sub_page(int n);
     // Key list rows and the logo's tool tip, from the current settings.
-    void update_key_list();
+    void update_key_list() override;
     void update_logo_tip();
-    // The selected key again in the key panel (nothing selected: the panel stays hidden).
-    void show_selected_key();
-    // The lists load_light_names fills.
-    const QStringList& MacroNames() const { return macro_names_; }
+    // The lists load_light_names fills (and the macro names).
     const std::vector<BuiltInLightName>& BuiltInLightNames() const { return built_in_names_; }
     const QStringList& AreaLightNames() const { return area_names_; }
     const QStringList& CustomLightNames() const { return custom_names_; }
@@ -146,6 +129,7 @@ public:
 
 protected:
     std::string InputThreadExitLine() const override { return "MS设备同步线程设定退出"; }
+    std::vector<KeyAssignmentRecord>& Keys() override { return protocol_->settings().keys; }
     void OnInputValue(int value) override;
 
 private:
@@ -164,7 +148,6 @@ private:
     void save_and_write(bool write);
 
     std::atomic<int> sync_counter_{0};
-    QStringList macro_names_;
     std::vector<BuiltInLightName> built_in_names_;
     QStringList area_names_;
     QStringList custom_names_;

@@ -63,11 +63,7 @@ int CTarvexMousePadDevice::apply_light_settings() {
 
 void CTarvexMousePadDevice::refresh_light_preview() {
     // While the lighting is synchronised across devices the sync thread sets the colours.
-    if (Config().Pause() == 0) {
-        const std::vector<device::LedColour> leds = protocol_->light().current_frame();
-        for (size_t i = 0; i < leds.size(); ++i)
-            SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
-    }
+    if (Config().Pause() == 0) ShowLightFrame(protocol_->light().current_frame());
     CTarvexUSBDevice::refresh_light_preview();
 }
 

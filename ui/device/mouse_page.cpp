@@ -241,15 +241,10 @@ void CTarvexMouseDevice::select_sub_page(int n) {
 // --- names, key list, logo ---
 
 void CTarvexMouseDevice::load_light_names() {
-    macro_names_.clear();
+    load_macro_names();
     built_in_names_.clear();
     area_names_.clear();
     custom_names_.clear();
-    const Json::Value macros = read_json(UserDataFolder() + "macro.config");
-    const Json::Value& info = json_get(macros, "MacroInfo");
-    if (info.isArray())
-        for (const Json::Value& m : info)
-            macro_names_ << QString::fromStdString(json_string(json_get(m, "MacroName")));
     const int model = light_model_index(kDeviceMouse);
     const Json::Value defaults = read_json(default_light_names_file());
     built_in_names_ = read_built_in_light_names(defaults, model);
@@ -355,51 +350,6 @@ void CTarvexMouseDevice::select_key(int index) {
     for (int n = 0; n < KeyCount(); ++n)
         if (CDeviceKeyButtonUI* key = KeyButton(n)) key->SetKeysetImageHidden(n != index);
     show_selected_key();
-}
-
-void CTarvexMouseDevice::show_selected_key() {
-    CKeySetControlUI* control = find_key_set_control(this);
-    if (!control) return;
-    const std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
-    const int index = SelectedIndex();
-    if (index < 0 || size_t(index) >= keys.size()) {
-        if (QWidget* layout = control->findChild<QWidget*>(QStringLiteral("keyset_layout")))
-            layout->hide();
-        return;
-    }
-    const KeyAssignmentRecord& key = keys[size_t(index)];
-    control->show_assignment(device::current_function(key), device::default_function(key));
-}
-
-void CTarvexMouseDevice::store_key_function(int index, const device::KeyFunction& f) {
-    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
-    if (index < 0 || size_t(index) >= keys.size()) return;
-    device::set_current_function(keys[size_t(index)], f);
-    if (CMouseProfiledata* profile = MouseProfile()) profile->write_key_assignments(keys);
-    update_key_list();
-}
-
-// --- the macro page ---
-
-void CTarvexMouseDevice::macro_names_changed(const QStringList& names) {
-    macro_names_ = names;
-    if (CKeySetControlUI* control = find_key_set_control(this)) control->set_macro_names(names);
-    update_key_list();
-    show_selected_key();
-}
-
-int CTarvexMouseDevice::keys_playing_macro(int index) const {
-    return macro::keys_playing(protocol_->settings().keys, index);
-}
-
-bool CTarvexMouseDevice::follow_deleted_macro(int index) {
-    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
-    if (!macro::follow_deleted_macro(keys, index)) return false;
-    if (CMouseProfiledata* profile = MouseProfile()) profile->write_key_assignments(keys);
-    save();
-    update_key_list();
-    show_selected_key();
-    return true;
 }
 
 void CTarvexMouseDevice::refresh_page() {

@@ -591,6 +591,20 @@ std::string CTarvexUSBDevice::UserDataFolder() const {
     return user_data_folder(kind_name_.toStdString());
 }
 
+void CTarvexUSBDevice::ShowLightFrame(const std::vector<device::LedColour>& leds) {
+    for (size_t i = 0; i < leds.size(); ++i)
+        SetLedColour(int(i), pack_led(leds[i].r, leds[i].g, leds[i].b, leds[i].level));
+}
+
+std::vector<device::LedColour> CTarvexUSBDevice::ShownLightFrame() const {
+    std::vector<device::LedColour> frame(static_cast<size_t>(LedCount()));
+    for (size_t i = 0; i < frame.size(); ++i) {
+        const uint32_t c = GetLedColour(int(i));
+        frame[i] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), uint8_t(c >> 24)};
+    }
+    return frame;
+}
+
 void CTarvexUSBDevice::SetProfileData(std::unique_ptr<CBasicProfiledata> profile) {
     profile_ = std::move(profile);
     if (profile_) profile_->set_default_profile_path(default_profile_file(kind_));

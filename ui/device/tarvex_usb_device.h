@@ -211,6 +211,10 @@ protected:
     // Makes `button` light button n as well (a device whose key buttons show its LEDs).
     void BindLightButton(int n, CDeviceKeyButtonUI* button);
     void SetProfileData(std::unique_ptr<CBasicProfiledata> profile);
+    // The light engine's frame into the LEDs the picture shows.
+    void ShowLightFrame(const std::vector<device::LedColour>& leds);
+    // The LEDs as the picture shows them (set by the sync thread while synchronised).
+    std::vector<device::LedColour> ShownLightFrame() const;
     // The input-report thread: debug line on exit, and what the first usage value means.
     virtual std::string InputThreadExitLine() const;
     virtual void OnInputValue(int value);
