@@ -38,7 +38,6 @@ public:
     static constexpr int kReportRates = 4;
     static constexpr int kRepeatDelays = 4;
     static constexpr int kRepeatDelayStepMs = 250;
-    static constexpr int kKeyRowHeight = 25;
     static constexpr int kFnKey = 110;  // cannot be reassigned: disabled on the key panel
 
     explicit CTarvexKeyboardDevice(std::shared_ptr<hid::HidBackend> backend,
@@ -98,7 +97,6 @@ public:
     void select_repeat_delay(int n);
     int repeat_delay();
     void clear_typing_test();
-    void update_key_list() override;
     // Whether the key panel may change key `index`: a key of the board the keyboard has, other
     // than Fn.
     bool key_assignable(int index) const override;
@@ -122,6 +120,9 @@ public:
 protected:
     std::string InputThreadExitLine() const override { return "KB设备同步线程设定退出"; }
     std::vector<KeyAssignmentRecord>& Keys() override { return protocol_->settings().keys; }
+    // A key exists when the board has it and, once connected, the keyboard found it.
+    bool key_listed(int index) const override;
+    QString key_name(int index) const override;
     void OnInputValue(int value) override;
 
 private:

@@ -140,54 +140,6 @@ bool CTarvexKeyboardDevice::key_on_picture(int key) const {
     return button && !button->isHidden();
 }
 
-void CTarvexKeyboardDevice::update_key_list() {
-    auto* list = named<QListWidget>(QStringLiteral("device_setkeyinfo_list"));
-    if (!list) return;
-    const std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
-    const device::KeySlotMap slot_map = protocol_->key_slot_map();
-    const int rows = std::max<int>(int(keys.size()), KeyCount());
-    while (list->count() < rows) {
-        auto* item = new QListWidgetItem(list);
-        item->setSizeHint(QSize(0, kKeyRowHeight));
-        item->setFlags(Qt::NoItemFlags);
-        item->setHidden(true);
-        auto* row = new QWidget;
-        auto* box = new QHBoxLayout(row);
-        box->setContentsMargins(6, 0, 6, 0);
-        auto* name = new QLabel(row);
-        name->setObjectName(QStringLiteral("key_row_name"));
-        name->setFixedWidth(200);
-        name->setStyleSheet(QStringLiteral("color: #ffffff;"));
-        auto* function = new QLabel(row);
-        function->setObjectName(QStringLiteral("key_row_function"));
-        function->setFixedWidth(180);
-        function->setStyleSheet(QStringLiteral("color: #0099ff;"));
-        box->addWidget(name);
-        box->addWidget(function);
-        box->addStretch();
-        row->setEnabled(false);
-        list->setItemWidget(item, row);
-    }
-    for (int i = 0; i < list->count(); ++i) {
-        QListWidgetItem* item = list->item(i);
-        QWidget* row = list->itemWidget(item);
-        // A key exists when the board has it and, once connected, the keyboard found it.
-        const bool exists = i < int(keys.size()) && key_on_picture(i) &&
-                            (!protocol_->connected() || slot_map[size_t(i)] != device::kNoSlot);
-        item->setHidden(!exists);
-        if (!row || !exists) continue;
-        row->setEnabled(true);
-        auto* name = row->findChild<QLabel*>(QStringLiteral("key_row_name"));
-        auto* function = row->findChild<QLabel*>(QStringLiteral("key_row_function"));
-        if (name) name->setText(texts().text(QStringLiteral("kb_key_name_%1").arg(i)));
-        if (function) {
-            const QString text = key_function_text(keys[size_t(i)], macro_names_);
-            function->setToolTip(text);
-            function->setText(function->fontMetrics().elidedText(text, Qt::ElideRight, 180));
-        }
-    }
-}
-
 // --- binding and refreshing ---
 
 void CTarvexKeyboardDevice::BindPageControls() {
@@ -207,12 +159,19 @@ void CTarvexKeyboardDevice::BindPageControls() {
     }
 }
 
+bool CTarvexKeyboardDevice::key_listed(int index) const {
+    return key_on_picture(index) &&
+           (!protocol_->connected() || protocol_->key_slot_map()[size_t(index)] != device::kNoSlot);
+}
+
+QString CTarvexKeyboardDevice::key_name(int index) const {
+    return texts().text(QStringLiteral("kb_key_name_%1").arg(index));
+}
+
 // --- the key panel ---
 
 bool CTarvexKeyboardDevice::key_assignable(int index) const {
-    if (index < 0 || index == kFnKey || !key_on_picture(index)) return false;
-    if (size_t(index) >= protocol_->settings().keys.size()) return false;
-    return !protocol_->connected() || protocol_->key_slot_map()[size_t(index)] != device::kNoSlot;
+    return index != kFnKey && CKeyedUSBDevice::key_assignable(index) && key_listed(index);
 }
 
 void CTarvexKeyboardDevice::select_key(int index) {

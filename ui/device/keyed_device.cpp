@@ -1,9 +1,15 @@
 #include "ui/device/keyed_device.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <algorithm>
+
 #include "core/device/macro_image.h"
 #include "core/device/mouse_protocol.h"
 #include "core/macro/macro_keys.h"
 #include "core/profile/profile_data.h"
+#include "ui/device/key_function_text.h"
 #include "ui/editors/key_set_control_ui.h"
 #include "ui/macro/macro_names.h"
 
@@ -50,6 +56,57 @@ void CKeyedUSBDevice::show_selected_key() {
     }
     const KeyAssignmentRecord& key = keys[size_t(index)];
     control->show_assignment(device::current_function(key), device::default_function(key));
+}
+
+// --- the key list ---
+
+bool CKeyedUSBDevice::key_listed(int) const {
+    return true;
+}
+
+void CKeyedUSBDevice::update_key_list() {
+    auto* list = findChild<QListWidget*>(QStringLiteral("device_setkeyinfo_list"));
+    if (!list) return;
+    const std::vector<KeyAssignmentRecord>& keys = Keys();
+    const int rows = std::max<int>(int(keys.size()), KeyCount());
+    while (list->count() < rows) {
+        auto* item = new QListWidgetItem(list);
+        item->setSizeHint(QSize(0, kKeyRowHeight));
+        item->setFlags(Qt::NoItemFlags);
+        item->setHidden(true);
+        auto* row = new QWidget;
+        auto* box = new QHBoxLayout(row);
+        box->setContentsMargins(6, 0, 6, 0);
+        auto* name = new QLabel(row);
+        name->setObjectName(QStringLiteral("key_row_name"));
+        name->setFixedWidth(200);
+        name->setStyleSheet(QStringLiteral("color: #ffffff;"));
+        auto* function = new QLabel(row);
+        function->setObjectName(QStringLiteral("key_row_function"));
+        function->setFixedWidth(180);
+        function->setStyleSheet(QStringLiteral("color: #0099ff;"));
+        box->addWidget(name);
+        box->addWidget(function);
+        box->addStretch();
+        row->setEnabled(false);
+        list->setItemWidget(item, row);
+    }
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        QWidget* row = list->itemWidget(item);
+        const bool exists = i < int(keys.size()) && key_listed(i);
+        item->setHidden(!exists);
+        if (!row || !exists) continue;
+        row->setEnabled(true);
+        auto* name = row->findChild<QLabel*>(QStringLiteral("key_row_name"));
+        auto* function = row->findChild<QLabel*>(QStringLiteral("key_row_function"));
+        if (name) name->setText(key_name(i));
+        if (function) {
+            const QString text = key_function_text(keys[size_t(i)], macro_names_);
+            function->setToolTip(text);
+            function->setText(function->fontMetrics().elidedText(text, Qt::ElideRight, 180));
+        }
+    }
 }
 
 // --- the macro page ---

@@ -35,13 +35,17 @@ public:
 
     // Whether the key panel may change key `index`: by default any key of the list.
     virtual bool key_assignable(int index) const;
-    // Key list rows from the current settings.
-    virtual void update_key_list() = 0;
+    static constexpr int kKeyRowHeight = 25;
+    // Key list rows ("device_setkeyinfo_list") from the current settings.
+    virtual void update_key_list();
     // The selected key again in the key panel (none, or one that cannot be assigned: hidden).
     void show_selected_key();
 
 protected:
     virtual std::vector<KeyAssignmentRecord>& Keys() = 0;
+    // Whether key `index` of the list has a row (by default every key does), and its name.
+    virtual bool key_listed(int index) const;
+    virtual QString key_name(int index) const = 0;
     const std::vector<KeyAssignmentRecord>& Keys() const {
         return const_cast<CKeyedUSBDevice*>(this)->Keys();
     }

@@ -43,7 +43,6 @@ public:
     static constexpr int kDpiStages = 8;
     static constexpr int kDpiSliderMax = 139;
     static constexpr int kReportRates = 5;
-    static constexpr int kKeyRowHeight = 25;
 
     explicit CTarvexMouseDevice(std::shared_ptr<hid::HidBackend> backend,
                                 QWidget* parent = nullptr);
@@ -106,7 +105,6 @@ public:
     int lift();
     void select_sub_page(int n);
     // Key list rows and the logo's tool tip, from the current settings.
-    void update_key_list() override;
     void update_logo_tip();
     // The lists load_light_names fills (and the macro names).
     const std::vector<BuiltInLightName>& BuiltInLightNames() const { return built_in_names_; }
@@ -130,6 +128,7 @@ public:
 protected:
     std::string InputThreadExitLine() const override { return "MS设备同步线程设定退出"; }
     std::vector<KeyAssignmentRecord>& Keys() override { return protocol_->settings().keys; }
+    QString key_name(int index) const override;
     void OnInputValue(int value) override;
 
 private:

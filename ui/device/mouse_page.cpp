@@ -254,51 +254,6 @@ void CTarvexMouseDevice::load_light_names() {
         custom_names_ << QString::fromStdString(c.name);
 }
 
-void CTarvexMouseDevice::update_key_list() {
-    auto* list = named<QListWidget>("device_setkeyinfo_list");
-    if (!list) return;
-    const std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
-    const int rows = std::max<int>(int(keys.size()), KeyCount());
-    while (list->count() < rows) {
-        auto* item = new QListWidgetItem(list);
-        item->setSizeHint(QSize(0, kKeyRowHeight));
-        item->setFlags(Qt::NoItemFlags);
-        item->setHidden(true);
-        auto* row = new QWidget;
-        auto* box = new QHBoxLayout(row);
-        box->setContentsMargins(6, 0, 6, 0);
-        auto* name = new QLabel(row);
-        name->setObjectName(QStringLiteral("key_row_name"));
-        name->setFixedWidth(200);
-        name->setStyleSheet(QStringLiteral("color: #ffffff;"));
-        auto* function = new QLabel(row);
-        function->setObjectName(QStringLiteral("key_row_function"));
-        function->setFixedWidth(180);
-        function->setStyleSheet(QStringLiteral("color: #0099ff;"));
-        box->addWidget(name);
-        box->addWidget(function);
-        box->addStretch();
-        row->setEnabled(false);
-        list->setItemWidget(item, row);
-    }
-    for (int i = 0; i < list->count(); ++i) {
-        QListWidgetItem* item = list->item(i);
-        QWidget* row = list->itemWidget(item);
-        const bool exists = i < int(keys.size());
-        item->setHidden(!exists);
-        if (!row || !exists) continue;
-        row->setEnabled(true);
-        auto* name = row->findChild<QLabel*>(QStringLiteral("key_row_name"));
-        auto* function = row->findChild<QLabel*>(QStringLiteral("key_row_function"));
-        if (name) name->setText(texts().text(QStringLiteral("mouse_key_%1").arg(i)));
-        if (function) {
-            const QString text = key_function_text(keys[size_t(i)], macro_names_);
-            function->setToolTip(text);
-            function->setText(function->fontMetrics().elidedText(text, Qt::ElideRight, 180));
-        }
-    }
-}
-
 void CTarvexMouseDevice::update_logo_tip() {
     if (!logo_) return;
     const int mode = protocol_->settings().light.select_item();
@@ -341,6 +296,10 @@ void CTarvexMouseDevice::BindPageControls() {
         control->find_controls();
         control->set_device_mode(device::kDeviceModeMouse);
     }
+}
+
+QString CTarvexMouseDevice::key_name(int index) const {
+    return texts().text(QStringLiteral("mouse_key_%1").arg(index));
 }
 
 // --- the key panel ---
