@@ -98,6 +98,25 @@ void write_bullet(Json::Value& document, int bullet, const Bullet& values) {
     json_slot(events, first + 5) = event(values.up, 0, 0, kTypeMoveY);
 }
 
+Pattern read_pattern(const Json::Value& document) {
+    Pattern pattern;
+    for (int b = 0; b < kBullets; ++b) pattern[size_t(b)] = read_bullet(document, b);
+    return pattern;
+}
+
+std::vector<PathPoint> correction_path(std::span<const Bullet> bullets) {
+    std::vector<PathPoint> path;
+    path.reserve(bullets.size() + 1);
+    PathPoint at;
+    path.push_back(at);
+    for (const Bullet& b : bullets) {
+        at.x += b.left ? -b.x : b.x;
+        at.y += b.up ? -b.y : b.y;
+        path.push_back(at);
+    }
+    return path;
+}
+
 int edit_number(std::string_view text, int max) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
@@ -130,6 +149,10 @@ std::string ShootData::default_file(int gun) const {
 
 Bullet ShootData::load(int gun, int bullet) const {
     return read_bullet(read_json(gun_file(gun)), bullet);
+}
+
+Pattern ShootData::load_pattern(int gun) const {
+    return read_pattern(read_json(gun_file(gun)));
 }
 
 bool ShootData::save(int gun, int bullet, const Bullet& values) const {

@@ -15,8 +15,11 @@
 
 #include <json/json.h>
 
+#include <array>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tellune::shoot {
 
@@ -52,6 +55,22 @@ Bullet read_bullet(const Json::Value& document, int bullet);
 // carries.
 void write_bullet(Json::Value& document, int bullet, const Bullet& values);
 
+using Pattern = std::array<Bullet, kBullets>;
+
+// Every bullet of a shoot document.
+Pattern read_pattern(const Json::Value& document);
+
+// A point of the path the corrections pull the pointer along: x grows to the right, y
+// downwards, as on the screen.
+struct PathPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const PathPoint&) const = default;
+};
+// Where the pointer stands after each bullet's correction, from (0, 0) before the first:
+// one point more than there are bullets.
+std::vector<PathPoint> correction_path(std::span<const Bullet> bullets);
+
 // The number an edit holds: optional blanks, an optional sign and decimal digits, nothing
 // else; anything else is 0. Clamped to 0..max.
 int edit_number(std::string_view text, int max);
@@ -77,6 +96,7 @@ public:
     std::string default_file(int gun) const;
 
     Bullet load(int gun, int bullet) const;
+    Pattern load_pattern(int gun) const;
     // Rewrites the bullet's six events. A file that cannot be read is moved aside first.
     bool save(int gun, int bullet, const Bullet& values) const;
 

@@ -170,6 +170,32 @@ TEST(ShootLayout, EditNumbers) {
     }
 }
 
+// The path the pattern view draws: each bullet's correction added to where the last one left
+// the pointer, left and up counting negative.
+TEST(ShootLayout, CorrectionPathAddsSignedMoves) {
+    const std::vector<Bullet> bullets = {
+        {false, 2, false, 5, 90},  // right 2, down 5
+        {true, 3, false, 4, 90},   // left 3, down 4
+        {true, 0, true, 6, 90},    // up 6
+        {false, 255, false, 255, 0},
+    };
+    const std::vector<PathPoint> expected = {{0, 0}, {2, 5}, {-1, 9}, {-1, 3}, {254, 258}};
+    EXPECT_EQ(correction_path(bullets), expected);
+    EXPECT_EQ(correction_path({}), std::vector<PathPoint>{PathPoint{}});
+
+    // A whole document: bullets the file lacks read as zero moves.
+    Json::Value doc(Json::objectValue);
+    write_bullet(doc, 1, {true, 7, true, 1, 50});
+    doc["Events"].resize(6 * 2 + 3);  // bullet 2 cut off after its press events
+    const Pattern pattern = read_pattern(doc);
+    EXPECT_EQ(pattern[1], (Bullet{true, 7, true, 1, 50}));
+    EXPECT_EQ(pattern[2], Bullet{});
+    const std::vector<PathPoint> path = correction_path(pattern);
+    ASSERT_EQ(path.size(), size_t(kBullets + 1));
+    EXPECT_EQ(path[2], (PathPoint{-7, -1}));
+    EXPECT_EQ(path.back(), (PathPoint{-7, -1}));
+}
+
 TEST_F(ShootFiles, SaveKeepsOtherKeysAndEventsOfTheFile) {
     std::string events;
     for (int i = 0; i < 14; ++i) events += (i ? "," : "") + ev("up", i, i, 4);
