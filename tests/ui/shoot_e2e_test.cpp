@@ -25,6 +25,7 @@
 #include "emulator/products.h"
 #include "program_test.h"
 #include "test_support/wait.h"
+#include "ui/app/messages.h"
 #include "ui/app/window_scale.h"
 #include "ui/device/mouse_device.h"
 #include "ui/macro/macro_control_ui.h"
@@ -56,7 +57,7 @@ protected:
     void start() {
         open_window();
         ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(),
-                    5000);
+                    10000);
         editor_ = wnd_->extension<ShootEditor>();
         ASSERT_NE(editor_, nullptr);
         editor_->set_message_function([this](QWidget*, const QString& text, bool, int) {
@@ -391,6 +392,23 @@ TEST_F(ShootEndToEnd, WrittenToTheMouseAndKeptAcrossARestart) {
     click("bullet_op_29");
     EXPECT_EQ(shown_bullet().y, 200);
     EXPECT_TRUE(messages_.empty());
+}
+
+// A language change: the direction texts follow the checks in the new language, and the page's
+// other texts are those of the new language.
+TEST_F(ShootEndToEnd, TextsFollowTheLanguage) {
+    start();
+    if (!checked("bullet_x_check")) click("bullet_x_check");
+    if (checked("bullet_y_check")) click("bullet_y_check");
+    wnd_->handle_message(kMsgLanguage, 1, 0);  // zh_CN
+    EXPECT_EQ(find<QAbstractButton>("bullet_x_check")->text(), QString::fromUtf8("向左移动"));
+    EXPECT_EQ(find<QAbstractButton>("bullet_y_check")->text(), QString::fromUtf8("向下移动"));
+    EXPECT_EQ(find<QAbstractButton>("shootdate_save_btn")->text(), QString::fromUtf8("写入鼠标"));
+    click("bullet_y_check");
+    EXPECT_EQ(find<QAbstractButton>("bullet_y_check")->text(), QString::fromUtf8("向上移动"));
+    wnd_->handle_message(kMsgLanguage, 0, 0);
+    EXPECT_EQ(find<QAbstractButton>("bullet_y_check")->text(), "Move up");
+    EXPECT_EQ(find<QAbstractButton>("shoot_gun_op_1")->text(), "Pattern 2");
 }
 
 // The editor is narrow and low enough for small screens: at most 700 pixels wide and no taller
