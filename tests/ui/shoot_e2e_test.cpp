@@ -455,6 +455,8 @@ TEST_F(ShootEndToEnd, FitsSmallScreens) {
         if (!shots.isEmpty())
             wnd_->grab().save(shots + QStringLiteral("/shoot_%1.png").arg(size.width()));
     }
+    // The theme stays with the application; later tests in this process start without it.
+    qApp->setStyleSheet(QString());
 }
 
 }  // namespace
