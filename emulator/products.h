@@ -33,7 +33,8 @@ inline constexpr uint16_t kEmulatedVersion = 0x0102;
 inline constexpr uint8_t kMouseKeySlots = 16;              // slots 11..15 hold no factory code
 inline constexpr uint8_t kKeyboardKeySlots = 126;          // slot k holds the factory code of key k
 inline constexpr uint8_t kMacroUnits = 16;                 // macro area of 16 · 128 = 2048 bytes
-inline constexpr size_t kShootAreaSize = 20 * kChunkSize;  // whole 56-byte chunks
+// Whole 56-byte chunks, room for four guns of 30 bullets (2920 bytes).
+inline constexpr size_t kShootAreaSize = 64 * kChunkSize;
 inline constexpr size_t kCustomColourGroups = 8;
 
 std::span<const uint8_t> mouse_report_descriptor();

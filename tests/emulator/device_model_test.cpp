@@ -113,9 +113,9 @@ TEST(MouseModel, MacroAndShootAreasAreSizedAndBounded) {
     EXPECT_EQ(write(kCmdWriteMacros, 2000, 0x5A), 0xFE);
     EXPECT_EQ(rig.device->macro_area()[2047], 0x5A);
     EXPECT_EQ(rig.device->macro_area()[1991], 0x00);
-    // Shoot area: 20 whole chunks.
-    EXPECT_EQ(write(kCmdWriteShoot, 19 * 56, 0x33), 0x00);
-    EXPECT_EQ(write(kCmdWriteShoot, 20 * 56, 0x33), 0xFE);
+    // Shoot area: 64 whole chunks.
+    EXPECT_EQ(write(kCmdWriteShoot, 63 * 56, 0x33), 0x00);
+    EXPECT_EQ(write(kCmdWriteShoot, 64 * 56, 0x33), 0xFE);
     EXPECT_EQ(rig.device->shoot_area().back(), 0x33);
 }
 

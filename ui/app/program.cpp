@@ -8,6 +8,7 @@
 #include "ui/editors/light_editor.h"
 #include "ui/macro/macro_editor.h"
 #include "ui/profile/profile_bar.h"
+#include "ui/shoot/shoot_editor.h"
 #include "ui/update/settings_extension.h"
 
 namespace tellune::ui {
@@ -26,6 +27,7 @@ DevicePages* install_program_extensions(CMainWnd& wnd, std::shared_ptr<hid::HidB
     });
     install_key_editor(wnd, device_pages);
     install_macro_editor(wnd, device_pages);
+    install_shoot_editor(wnd, device_pages);
     wnd.add_extension(std::make_unique<SettingsExtension>(device_pages));
     wnd.add_extension(std::make_unique<SkinExtension>());
     return device_pages;

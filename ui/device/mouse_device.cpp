@@ -131,6 +131,10 @@ int CTarvexMouseDevice::write_macros() {
     return protocol_->write_macros(UserDataFolder());
 }
 
+int CTarvexMouseDevice::write_shoot_data() {
+    return protocol_->write_shoot_data(UserDataFolder());
+}
+
 int CTarvexMouseDevice::write_settings(int, int, int, int, int) {
     // Every caller writes profile 0.
     return protocol_->write_settings(0);

@@ -63,6 +63,8 @@ public:
     int write_key_table() override;
     int write_current_keys() override;
     int write_macros() override;
+    // The four recoil patterns of the data folder; 1 when the mouse took them.
+    int write_shoot_data();
     int write_settings(int a, int b, int c, int d, int e) override;
     void load_light_names() override;
     void show_device_status(int state) override;

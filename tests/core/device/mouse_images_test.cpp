@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "core/device/macro_image.h"
+#include "core/profile/json_file.h"
+#include "core/shoot/shoot_data.h"
 #include "mouse_test_util.h"
 #include "test_support/temp_dir.h"
 
@@ -203,12 +205,47 @@ TEST(MouseShoot, ImageOfFourSlotsPaddedToWholeChunks) {
 TEST(MouseShoot, TooLongForTheDeviceArea) {
     TempDir dir;
     std::string list;
-    for (int i = 0; i < 300; ++i) list += std::string(i ? "," : "") + "{}";
+    for (int i = 0; i < 900; ++i) list += std::string(i ? "," : "") + "{}";
     write_text(dir.file("ShootData_0.Shoot"), "{\"Events\": [" + list + "]}");
-    MouseRig rig;  // the emulated area holds 1120 bytes: chunk 21 is refused
+    MouseRig rig;  // L = 3640; the emulated area holds 3584 bytes: chunk 65 is refused
     EXPECT_EQ(rig.mouse.write_shoot_data(dir.path().string()), -103);
-    EXPECT_EQ(rig.device->command_count(0x17), 21u);
+    EXPECT_EQ(rig.device->command_count(0x17), 65u);
     EXPECT_EQ(rig.device->command_count(0x02), 0u);
+}
+
+// Four guns of 30 bullets as the pattern editor leaves them, sent to the emulated mouse and
+// read back out of its shoot area.
+TEST(MouseShoot, FullPatternsReachTheMouse) {
+    TempDir dir;
+    const std::string folder = dir.path().string();
+    shoot::ShootData shoot(folder, std::string(TELLUNE_SOURCE_DIR) + "/DefaultData");
+    ASSERT_EQ(shoot.install_defaults(), shoot::kGuns);
+    // Gun 1, bullet 0: left 3, down 7, pause 90.
+    ASSERT_TRUE(shoot.save(1, 0, {true, 3, false, 7, 90}));
+
+    MouseRig rig;
+    EXPECT_EQ(rig.mouse.write_shoot_data(folder), 1);
+    const std::vector<uint8_t> area = rig.device->shoot_area();
+    // L = 16 + 6 * 4 + 4 * 4 * 180 = 2920 (0x0b68); 8 bytes of offsets, then records of
+    // 4 + 720 bytes at 24, 748, 1472, 2196.
+    EXPECT_EQ(bytes(area, 0, 24), hex("aa 55 68 0b 04 00 00 00 00 00 00 00 00 00 00 00 "
+                                      "18 00 ec 02 c0 05 94 08"));
+    // Gun 1's record: 180 events, then bullet 0 worked out by hand.
+    EXPECT_EQ(bytes(area, 748, 4 + 24), hex("b4 00 00 00 "
+                                            "0a 00 81 01 "    // left press, 10 ms
+                                            "00 00 01 01 "    // left release
+                                            "05 00 84 03 "    // left 3, 5 ms
+                                            "5a 00 05 07 "    // down 7, 90 ms
+                                            "00 00 84 00 "    // zero move left
+                                            "00 00 05 00"));  // zero move down
+    // Everything the mouse holds decodes back to the four files.
+    const auto decoded = decode_macro_image(area);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(*decoded, load_shoot_slots(folder));
+    // Bullet 1 of gun 1 is still the factory one.
+    EXPECT_EQ((*decoded)[1][6 + 3],
+              macro_event_from_json(read_json(dir.file("ShootData_1.Shoot"))["Events"][6 + 3]));
+    EXPECT_EQ((*decoded)[1][6 + 3], (MacroEvent{52, 0x05, 6}));
 }
 
 }  // namespace
