@@ -12,6 +12,7 @@ expect() {
     if [ -e "$prefix/$1" ]; then echo "ok: $1"; else echo "FAIL: missing $1"; failures=$((failures + 1)); fi
 }
 expect bin/tellune
+expect bin/tellunectl
 expect share/tellune/DefaultData/mouse.Json
 expect share/tellune/skin/XML/main.ui
 expect share/applications/org.tellune.Tellune.desktop
@@ -37,5 +38,8 @@ fi
 # Installed, the program finds its data beside its prefix, not in the build tree.
 if ! (cd / && env -u TELLUNE_DATA_DIR "$prefix/bin/tellune" --version >/dev/null); then
     echo "FAIL: the installed program does not run"; failures=$((failures + 1))
+fi
+if ! (cd / && "$prefix/bin/tellunectl" list --help | grep -q "tellunectl list"); then
+    echo "FAIL: the installed tellunectl does not run"; failures=$((failures + 1))
 fi
 exit $((failures > 0))
