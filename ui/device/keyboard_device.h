@@ -20,6 +20,7 @@
 #include "core/profile/light_presets.h"
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/editors/key_assignment_owner.h"
+#include "ui/macro/macro_owner.h"
 
 namespace tellune {
 class CKeyboardProfiledata;
@@ -29,7 +30,9 @@ namespace tellune::ui {
 
 class CMainWnd;
 
-class CTarvexKeyboardDevice : public CTarvexUSBDevice, public KeyAssignmentOwner {
+class CTarvexKeyboardDevice : public CTarvexUSBDevice,
+                              public KeyAssignmentOwner,
+                              public MacroOwner {
     Q_OBJECT
 public:
     // Usages the keyboard sends on its notification interface besides the key reports.
@@ -77,6 +80,12 @@ public:
     int write_keys() override { return write_key_table(); }
     void save_keys() override { save(); }
     void discard_key_changes() override { reload_profile(); }
+
+    // --- the macro page's changes (the keyboard's own library) ---
+    void macro_names_changed(const QStringList& names) override;
+    int keys_playing_macro(int index) const override;
+    bool follow_deleted_macro(int index) override;
+    const QStringList& MacroNames() const { return macro_names_; }
 
     CKeyboardProfiledata* KeyboardProfile() const;
     device::KeyboardProtocol& Protocol() { return *protocol_; }

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "core/device/keyboard_light_engine.h"
+#include "core/macro/macro_keys.h"
 #include "core/profile/device_folders.h"
 #include "core/profile/json_file.h"
 #include "core/profile/profile_data.h"
@@ -245,6 +246,29 @@ void CTarvexKeyboardDevice::store_key_function(int index, const device::KeyFunct
     device::set_current_function(keys[size_t(index)], f);
     if (CKeyboardProfiledata* profile = KeyboardProfile()) profile->write_key_assignments(keys);
     update_key_list();
+}
+
+// --- the macro page ---
+
+void CTarvexKeyboardDevice::macro_names_changed(const QStringList& names) {
+    macro_names_ = names;
+    if (CKeySetControlUI* control = find_key_set_control(this)) control->set_macro_names(names);
+    update_key_list();
+    show_selected_key();
+}
+
+int CTarvexKeyboardDevice::keys_playing_macro(int index) const {
+    return macro::keys_playing(protocol_->settings().keys, index);
+}
+
+bool CTarvexKeyboardDevice::follow_deleted_macro(int index) {
+    std::vector<KeyAssignmentRecord>& keys = protocol_->settings().keys;
+    if (!macro::follow_deleted_macro(keys, index)) return false;
+    if (CKeyboardProfiledata* profile = KeyboardProfile()) profile->write_key_assignments(keys);
+    save();
+    update_key_list();
+    show_selected_key();
+    return true;
 }
 
 void CTarvexKeyboardDevice::fill_light_lists() {
