@@ -1,6 +1,7 @@
 // tellunectl: the devices from the command line and from scripts.
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -12,6 +13,12 @@
 #include "core/platform/platform.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/fault_spec.h"
+
+#if TELLUNE_CLI_BUS
+#include <QCoreApplication>
+
+#include "cli/bus_remote.h"
+#endif
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -29,5 +36,15 @@ int main(int argc, char** argv) {
     } else {
         backend = std::make_unique<tellune::hid::HidrawBackend>();
     }
+#if TELLUNE_CLI_BUS
+    // While the program runs it holds the devices; without a session bus it cannot be running
+    // for this session, so nothing is started to find out.
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address && *address) {
+        QCoreApplication app(argc, argv);
+        tellune::cli::BusRemote remote(QDBusConnection::sessionBus());
+        return tellune::cli::run(args, *backend, std::cout, std::cerr, &remote);
+    }
+#endif
     return tellune::cli::run(args, *backend, std::cout, std::cerr);
 }

@@ -98,6 +98,8 @@ protected:
 };
 
 TEST_F(CliTest, ListShowsEveryEmulatedDeviceAsJson) {
+    const std::vector<uint8_t> status = {57, 2, 0, 1, 0, 1};
+    pad_->set_status_bytes(status);
     const Result r = run({"--json", "list"});
     ASSERT_EQ(r.code, kExitDone) << r.err;
     const Json::Value list = parse(r.out);
@@ -110,12 +112,25 @@ TEST_F(CliTest, ListShowsEveryEmulatedDeviceAsJson) {
     EXPECT_EQ(by_kind["mouse"]["node"].asString(), "emu/mouse0");
     EXPECT_EQ(by_kind["mouse"]["hid_version"].asInt(), emulator::kEmulatedVersion);
     EXPECT_EQ(by_kind["pad"]["id"].asString(), "320f:1004");
-    // Listing opens nothing for writing and sends no command.
+    ASSERT_TRUE(by_kind.count("keyboard")) << r.out;
+    ASSERT_TRUE(by_kind.count("headset")) << r.out;
+    EXPECT_EQ(list.size(), 4u);
+    // The battery of the devices that report one, from their status bytes.
+    EXPECT_EQ(by_kind["pad"]["battery"].asInt(), 57);
+    EXPECT_EQ(by_kind["pad"]["charging_state"].asInt(), 2);
+    EXPECT_EQ(by_kind["headset"]["battery"].asInt(), 80);
+    EXPECT_FALSE(by_kind["mouse"].isMember("battery"));
+    EXPECT_FALSE(by_kind["keyboard"].isMember("battery"));
+    // Listing changes nothing: the mouse gets no command, the pad only a read of its status.
     EXPECT_EQ(received(*mouse_), 0u);
 
     const Result text = run({"list"});
     ASSERT_EQ(text.code, kExitDone);
-    EXPECT_NE(text.out.find("mouse\temu/mouse0\t0c45:7643\tHID 0102\t"), std::string::npos)
+    EXPECT_NE(text.out.find("mouse\temu/mouse0\t0c45:7643\tHID 0102\tbattery -\t"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("pad\temu/mousepad0\t320f:1004\tHID 0102\tbattery 57%\t"),
+              std::string::npos)
         << text.out;
 }
 
@@ -291,8 +306,104 @@ TEST_F(CliTest, DeviceFailureExitsOne) {
     EXPECT_EQ(run({"dpi", "mouse", "--active", "1"}).code, kExitDeviceFailed);
 }
 
+TEST_F(CliTest, ProfilesListExportImportShowAndApply) {
+    const Result first = run({"--json", "profile", "list", "mouse"});
+    ASSERT_EQ(first.code, kExitDone) << first.err;
+    Json::Value list = parse(first.out);
+    ASSERT_EQ(list.size(), 1u) << "profile1 is made as the window makes it";
+    EXPECT_EQ(list[0]["name"].asString(), "profile1");
+    EXPECT_TRUE(list[0]["selected"].asBool());
+
+    // Exported, changed by hand (stage 1 at step 31, 3200 DPI), imported under a used name.
+    const std::string out = tmp_.file("out.json");
+    ASSERT_EQ(run({"profile", "export", "mouse", out}).code, kExitDone);
+    std::ifstream in(out);
+    Json::Value doc = parse(std::string(std::istreambuf_iterator<char>(in), {}));
+    ASSERT_TRUE(doc.isObject());
+    doc["Device"][0]["DPIStages"]["StageDPIs"][0]["StageDPIX"] = 31;
+    const std::string changed = tmp_.file("changed.json");
+    std::ofstream(changed) << doc.toStyledString();
+    const Result imported = run({"profile", "import", "mouse", changed});
+    ASSERT_EQ(imported.code, kExitDone) << imported.err;
+    EXPECT_EQ(imported.out, "profile1(1)\n");
+
+    const Result text = run({"profile", "list", "mouse"});
+    EXPECT_NE(text.out.find("* 1\tprofile1\t"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  2\tprofile1(1)\t"), std::string::npos) << text.out;
+    const Result shown = run({"profile", "show", "mouse", "2"});
+    ASSERT_EQ(shown.code, kExitDone);
+    EXPECT_EQ(parse(shown.out)["profilename"].asString(), "profile1(1)");
+    EXPECT_EQ(parse(shown.out)["Device"][0]["DPIStages"]["StageDPIs"][0]["StageDPIX"].asInt(), 31);
+
+    mouse_->log().clear();
+    ASSERT_EQ(run({"profile", "apply", "mouse", "PROFILE1(1)"}).code, kExitDone)
+        << "names compare as the window compares them";
+    EXPECT_EQ(mouse_->memory()[15], 31);
+    EXPECT_EQ(writes(*mouse_).size(), 2u);
+    list = parse(run({"--json", "profile", "list", "mouse"}).out);
+    EXPECT_TRUE(list[1]["selected"].asBool());
+    EXPECT_EQ(parse(run({"--json", "dpi", "mouse"}).out)["stages"][0]["dpi"].asInt(), 3200);
+
+    // The pad takes a profile too: its light block is written.
+    pad_->log().clear();
+    ASSERT_EQ(run({"profile", "apply", "pad", "1"}).code, kExitDone);
+    EXPECT_EQ(writes(*pad_).size(), 1u);
+}
+
+TEST_F(CliTest, BadProfileInputExitsTwoAndChangesNoFile) {
+    ASSERT_EQ(run({"profile", "list", "mouse"}).code, kExitDone);
+    const std::string not_json = tmp_.file("not.json");
+    std::ofstream(not_json) << "{\"profilename\": ";
+    const std::string nameless = tmp_.file("nameless.json");
+    std::ofstream(nameless) << "{\"profileUUID\": \"x\", \"Device\": []}";
+    const std::string blank = tmp_.file("blank.json");
+    std::ofstream(blank) << "{\"profilename\": \"  \", \"profileUUID\": \"x\"}";
+    const std::string array = tmp_.file("array.json");
+    std::ofstream(array) << "[1, 2, 3]";
+    const std::string large = tmp_.file("large.json");
+    {
+        std::ofstream big(large);
+        big << "{\"profilename\": \"big\", \"profileUUID\": \"x\", \"pad\": \"";
+        big << std::string(5 * 1024 * 1024, 'a') << "\"}";
+    }
+    const auto files = data_files();
+    mouse_->log().clear();
+    const std::vector<std::vector<std::string>> cases = {
+        {"profile"},
+        {"profile", "list"},
+        {"profile", "rename", "mouse", "x"},
+        {"profile", "list", "mouse", "extra"},
+        {"profile", "show", "mouse", "nosuch"},
+        {"profile", "show", "mouse", "0"},
+        {"profile", "apply", "mouse"},
+        {"profile", "apply", "mouse", "nosuch"},
+        {"profile", "apply", "mouse", "2"},
+        {"profile", "apply", "keyboard", "1"},
+        {"profile", "export", "mouse"},
+        {"profile", "import", "mouse"},
+        {"profile", "import", "mouse", tmp_.file("missing.json")},
+        {"profile", "import", "mouse", not_json},
+        {"profile", "import", "mouse", nameless},
+        {"profile", "import", "mouse", blank},
+        {"profile", "import", "mouse", array},
+        {"profile", "import", "mouse", large},
+        {"profile", "import", "mouse", tmp_.path().string()},
+    };
+    for (const auto& args : cases) {
+        std::string line;
+        for (const auto& a : args) line += a + " ";
+        const Result r = run(args);
+        EXPECT_EQ(r.code, kExitUsage) << line << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty()) << line;
+    }
+    EXPECT_EQ(run({"profile", "list", "trackball"}).code, kExitNoDevice);
+    // Only the files written above are there, and every one as it was.
+    EXPECT_EQ(data_files(), files);
+    EXPECT_EQ(received(*mouse_), 0u);
+}
+
 TEST_F(CliTest, HelpForEveryCommand) {
-    for (const char* command : {"list", "dpi", "rate", "lift", "light"}) {
+    for (const char* command : {"list", "dpi", "rate", "lift", "light", "profile"}) {
         const Result r = run({command, "--help"});
         EXPECT_EQ(r.code, kExitDone) << command;
         EXPECT_NE(r.out.find(std::string("tellunectl ") + command), std::string::npos) << r.out;
