@@ -7,11 +7,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QValidator>
 
 #include "core/macro/macro_events.h"
+#include "core/platform/platform.h"
 #include "ui/app/text_table.h"
 
 namespace tellune::ui {
@@ -127,6 +129,53 @@ void CMacroControlUI::set_folder(const std::string& folder) {
     find_controls();
     library_.set_folder(folder);
     load_library();
+    restore_delay_choice();
+}
+
+QString CMacroControlUI::settings_path() {
+    return QString::fromStdString(application_data_folder()) + "main.ini";
+}
+
+namespace {
+
+QString delay_section(const std::string& folder) {
+    std::string name = folder;
+    while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
+    const size_t slash = name.find_last_of("/\\");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    return name.empty() ? QString() : "MACRO_" + QString::fromStdString(name);
+}
+
+}  // namespace
+
+void CMacroControlUI::remember_delay_choice() {
+    const QString section = delay_section(library_.folder());
+    auto* check = child<QAbstractButton>("macro_check_time");
+    if (section.isEmpty() || !check) return;
+    QSettings ini(settings_path(), QSettings::IniFormat);
+    ini.beginGroup(section);
+    ini.setValue("FIXEDDELAY", check->isChecked() ? "1" : "0");
+    ini.setValue("FIXEDTIME", QString::number(fixed_delay_from_edit()));
+    ini.endGroup();
+    ini.sync();
+}
+
+void CMacroControlUI::restore_delay_choice() {
+    const QString section = delay_section(library_.folder());
+    if (section.isEmpty()) return;
+    QSettings ini(settings_path(), QSettings::IniFormat);
+    ini.beginGroup(section);
+    const QString fixed = ini.value("FIXEDDELAY").toString();
+    const QString time = ini.value("FIXEDTIME").toString();
+    ini.endGroup();
+    if (auto* check = child<QAbstractButton>("macro_check_time"); check && !fixed.isEmpty()) {
+        const QSignalBlocker quiet(check);
+        check->setChecked(fixed == QLatin1String("1"));
+    }
+    if (auto* edit = child<QLineEdit>("macro_fixed_time_edit"); edit && !time.isEmpty()) {
+        // Read like any typed delay: digits only, clamped.
+        edit->setText(QString::number(macro::delay_from_text(time.toStdString())));
+    }
 }
 
 void CMacroControlUI::set_clock(macro::MacroRecorder::Clock clock) {

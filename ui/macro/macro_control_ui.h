@@ -48,6 +48,11 @@ public:
     void set_folder(const std::string& folder);
     const std::string& folder() const { return library_.folder(); }
 
+    // The fixed-delay choice ("macro_check_time" and its milliseconds) is kept per device in
+    // "main.ini", section "MACRO_" + the data folder's name, so the next start offers it again.
+    void remember_delay_choice();
+    static QString settings_path();
+
     // --- the library ---
     void load_library();
     // Adds a macro and selects it. Its name, or empty when the library is full.
@@ -127,6 +132,8 @@ signals:
     void rowCreated(QWidget* row);
 
 private:
+    void restore_delay_choice();
+
     template <class T>
     T* child(const char* name) const;
     QWidget* make_row(int index);

@@ -534,6 +534,13 @@ void MacroEditor::register_routes() {
         click.add(m.name, Match::Exact, on([this, type, down] { on_insert_move(type, down); }));
     }
 
+    // The fixed-delay choice is read when recording starts; kept for the next start.
+    auto remember = on([this] {
+        if (CMacroControlUI* control = current_control()) control->remember_delay_choice();
+    });
+    wnd_.routes("selectchanged").add("macro_check_time", Match::NoCase, remember);
+    wnd_.routes("killfocus").add("macro_fixed_time_edit", Match::NoCase, remember);
+
     wnd_.routes("itemselect").add("macro_name_list", Match::NoCase, on([this] {
                                       on_name_selected();
                                   }));
