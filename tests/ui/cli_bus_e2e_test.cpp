@@ -77,10 +77,11 @@ protected:
         backend_->plug(pad_);
         open_window();
         wnd_->attach_buses(bus_.connect("program"), QDBusConnection(QStringLiteral("no-bus")));
+        // Both pages connected to the end: their light threads start last.
         ASSERT_SOON(mouse_page() && mouse_page()->Config().IsOpen() &&
-                        mouse_page()->Protocol().has_key_table() && pad_page() &&
-                        pad_page()->Config().IsOpen(),
-                    10000);
+                        mouse_page()->Protocol().light().running() && pad_page() &&
+                        pad_page()->Config().IsOpen() && pad_page()->Protocol().light().running(),
+                    20000);
         client_ = bus_.connect("cli");
     }
 
