@@ -19,6 +19,7 @@ expect share/applications/org.tellune.Tellune.desktop
 expect share/icons/hicolor/scalable/apps/org.tellune.Tellune.svg
 expect share/metainfo/org.tellune.Tellune.metainfo.xml
 expect lib/udev/rules.d/70-tellune.rules
+expect share/bash-completion/completions/tellunectl
 
 rule="$prefix/lib/udev/rules.d/70-tellune.rules"
 if ! grep -q 'ATTRS{idVendor}=="0c45", ATTRS{idProduct}=="7643", TAG+="uaccess"' "$rule" 2>/dev/null; then
@@ -41,5 +42,19 @@ if ! (cd / && env -u TELLUNE_DATA_DIR "$prefix/bin/tellune" --version >/dev/null
 fi
 if ! (cd / && "$prefix/bin/tellunectl" list --help | grep -q "tellunectl list"); then
     echo "FAIL: the installed tellunectl does not run"; failures=$((failures + 1))
+fi
+# The completion loads in bash and completes a command and a profile action. Without the
+# bash-completion package its helper is missing: a stand-in splits the line the same way.
+completion="$prefix/share/bash-completion/completions/tellunectl"
+completed=$(bash -c '
+    _init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]};
+                         words=("${COMP_WORDS[@]}"); cword=$COMP_CWORD; }
+    source "$1" || exit 1
+    COMP_WORDS=(tellunectl --emulate pro); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl profile ap); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl profile apply m); COMP_CWORD=3; _tellunectl; echo "${COMPREPLY[*]}"
+' _ "$completion" 2>&1)
+if [ "$completed" != $'profile\napply\nmouse' ]; then
+    echo "FAIL: the bash completion gives: $completed"; failures=$((failures + 1))
 fi
 exit $((failures > 0))
