@@ -12,12 +12,14 @@ expect() {
     if [ -e "$prefix/$1" ]; then echo "ok: $1"; else echo "FAIL: missing $1"; failures=$((failures + 1)); fi
 }
 expect bin/tellune
+expect bin/tellunectl
 expect share/tellune/DefaultData/mouse.Json
 expect share/tellune/skin/XML/main.ui
 expect share/applications/org.tellune.Tellune.desktop
 expect share/icons/hicolor/scalable/apps/org.tellune.Tellune.svg
 expect share/metainfo/org.tellune.Tellune.metainfo.xml
 expect lib/udev/rules.d/70-tellune.rules
+expect share/bash-completion/completions/tellunectl
 
 rule="$prefix/lib/udev/rules.d/70-tellune.rules"
 if ! grep -q 'ATTRS{idVendor}=="0c45", ATTRS{idProduct}=="7643", TAG+="uaccess"' "$rule" 2>/dev/null; then
@@ -37,5 +39,22 @@ fi
 # Installed, the program finds its data beside its prefix, not in the build tree.
 if ! (cd / && env -u TELLUNE_DATA_DIR "$prefix/bin/tellune" --version >/dev/null); then
     echo "FAIL: the installed program does not run"; failures=$((failures + 1))
+fi
+if ! (cd / && "$prefix/bin/tellunectl" list --help | grep -q "tellunectl list"); then
+    echo "FAIL: the installed tellunectl does not run"; failures=$((failures + 1))
+fi
+# The completion loads in bash and completes a command and a profile action. Without the
+# bash-completion package its helper is missing: a stand-in splits the line the same way.
+completion="$prefix/share/bash-completion/completions/tellunectl"
+completed=$(bash -c '
+    _init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]};
+                         words=("${COMP_WORDS[@]}"); cword=$COMP_CWORD; }
+    source "$1" || exit 1
+    COMP_WORDS=(tellunectl --emulate pro); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl profile ap); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl profile apply m); COMP_CWORD=3; _tellunectl; echo "${COMPREPLY[*]}"
+' _ "$completion" 2>&1)
+if [ "$completed" != $'profile\napply\nmouse' ]; then
+    echo "FAIL: the bash completion gives: $completed"; failures=$((failures + 1))
 fi
 exit $((failures > 0))

@@ -30,6 +30,7 @@
 #include "ui/app/text_table.h"
 #include "ui/app/title_bar.h"
 #include "ui/app/window_scale.h"
+#include "ui/cli_bridge/control_bus.h"
 
 namespace tellune::ui {
 namespace {
@@ -452,6 +453,7 @@ void CMainWnd::broadcast_light_claim(int wparam, int lparam) {
 }
 
 void CMainWnd::attach_buses(const QDBusConnection& session, const QDBusConnection& system) {
+    control_bus_.reset();
     desktop_bus_.reset();
     power_.reset();
     DesktopBus::Handlers handlers;
@@ -463,6 +465,7 @@ void CMainWnd::attach_buses(const QDBusConnection& session, const QDBusConnectio
     };
     handlers.device_kinds = [] { return device_kind_report_words(); };
     desktop_bus_ = std::make_unique<DesktopBus>(session, std::move(handlers));
+    control_bus_ = std::make_unique<ControlBus>(session, *this);
     power_ =
         std::make_unique<PowerEvents>(system, [this](bool suspending) { power_event(suspending); });
 }

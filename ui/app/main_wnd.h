@@ -29,6 +29,7 @@ class QTimer;
 
 namespace tellune::ui {
 
+class ControlBus;
 class DesktopBus;
 class LanguageManager;
 class PowerEvents;
@@ -182,6 +183,7 @@ private:
     bool shut_down_ = false;
     bool running_ = true;
     std::unique_ptr<DesktopBus> desktop_bus_;
+    std::unique_ptr<ControlBus> control_bus_;  // tellunectl's requests
     std::unique_ptr<PowerEvents> power_;
     WorkerSlots workers_;
     UiThreadCaller caller_;

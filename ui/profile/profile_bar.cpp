@@ -302,7 +302,7 @@ void ProfileBar::apply_selected_profile() {
     apply(device, bar);
 }
 
-void ProfileBar::apply(CTarvexUSBDevice* device, CDeviceProfileUI* bar) {
+int ProfileBar::apply(CTarvexUSBDevice* device, CDeviceProfileUI* bar) {
     // The page takes the selected profile: its file for the profile data, and its UUID and
     // name for whatever else of the page asks for them.
     device->setProperty("profileUUID", bar->selected_uuid());
@@ -312,10 +312,11 @@ void ProfileBar::apply(CTarvexUSBDevice* device, CDeviceProfileUI* bar) {
     device->reload_profile();
     device->check_macro_keys();
     device->refresh_page();
-    device->write_settings(0, 0, 0, 0, 0);
+    const int written = device->write_settings(0, 0, 0, 0, 0);
     if (device->write_macros() != 0)
         if (auto* label = wnd_.control<QLabel>(QStringLiteral("str_test")))
             set_text_id(label, QString::fromLatin1(kMacroErrorText));
+    return written;
 }
 
 }  // namespace tellune::ui

@@ -73,6 +73,10 @@ public:
     // known kind.
     static bool start_bar(CDeviceProfileUI* bar);
 
+    // `device` takes the profile selected in `bar`: page refreshed, settings and macros
+    // written. The settings write's result (1 taken).
+    int apply(CTarvexUSBDevice* device, CDeviceProfileUI* bar);
+
 private:
     void register_routes();
     void on_add();
@@ -84,7 +88,6 @@ private:
     void on_export();
     void on_default();
     // The page loads the bar's selected profile and writes it to the device.
-    void apply(CTarvexUSBDevice* device, CDeviceProfileUI* bar);
     int message(const QString& text_id, int buttons, const QString& argument = {});
     // Notes the new entry `index` of `bar` on the status line; the applied profile stays.
     void note_new_entry(CDeviceProfileUI* bar, int index, const char* text_id);

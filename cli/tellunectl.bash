@@ -1,0 +1,91 @@
+# bash completion for tellunectl
+
+_tellunectl() {
+    local cur prev words cword
+    _init_completion || return
+
+    local i command= action=
+    for ((i = 1; i < cword; i++)); do
+        case "${words[i]}" in
+            -*) ;;
+            *)
+                if [[ -z $command ]]; then
+                    command=${words[i]}
+                elif [[ $command == profile && -z $action ]]; then
+                    action=${words[i]}
+                fi
+                ;;
+        esac
+    done
+
+    local devices="mouse pad keyboard headset"
+    if [[ -z $command ]]; then
+        COMPREPLY=($(compgen -W "--emulate --json --help list dpi rate lift light profile" -- "$cur"))
+        return
+    fi
+    case $prev in
+        --mode)
+            # The modes of the mouse and of the pad, as DefaultData/default_light.json names them.
+            COMPREPLY=($(compgen -W "wave ripple spectrum group_spectrum breathing static
+                reactive off custom four_colour_breathing four_colour_blink fixed_pattern blink
+                marquee mirror_spectrum" -- "$cur"))
+            return
+            ;;
+        --direction)
+            COMPREPLY=($(compgen -W "left right" -- "$cur"))
+            return
+            ;;
+        --stage | --active)
+            COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8" -- "$cur"))
+            return
+            ;;
+        --brightness | --speed)
+            COMPREPLY=($(compgen -W "0 1 2 3 4" -- "$cur"))
+            return
+            ;;
+        --value | --colour | --color)
+            return
+            ;;
+    esac
+    case $command in
+        list) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
+        dpi)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--stage --value --active --help" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "mouse" -- "$cur"))
+            fi
+            ;;
+        rate)
+            if [[ $prev == rate ]]; then
+                COMPREPLY=($(compgen -W "mouse" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "125 250 500 1000 2000" -- "$cur"))
+            fi
+            ;;
+        lift)
+            if [[ $prev == lift ]]; then
+                COMPREPLY=($(compgen -W "mouse" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "1 2 3" -- "$cur"))
+            fi
+            ;;
+        light)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--mode --colour --brightness --speed --direction --help" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "mouse pad" -- "$cur"))
+            fi
+            ;;
+        profile)
+            if [[ -z $action ]]; then
+                COMPREPLY=($(compgen -W "list show apply export import --help" -- "$cur"))
+            elif [[ $prev == "$action" ]]; then
+                COMPREPLY=($(compgen -W "$devices" -- "$cur"))
+            elif [[ $action == export || $action == import ]]; then
+                _filedir json
+            fi
+            ;;
+    esac
+} &&
+    complete -F _tellunectl tellunectl

@@ -1,0 +1,98 @@
+// Setting requests as they cross the session bus: what survives the trip, and that a request
+// any program could send is refused unless every value is one the device page could set.
+#include "core/device/setting_request.h"
+
+#include <gtest/gtest.h>
+
+#include "core/hid/device_slots.h"
+#include "core/profile/json_file.h"
+
+namespace tellune::device {
+namespace {
+
+SettingRequest from(const char* text) {
+    const auto r = request_from_json(parse_json(text));
+    EXPECT_TRUE(r.has_value()) << text;
+    return r.value_or(SettingRequest{});
+}
+
+TEST(SettingRequest, RoundTripsThroughJson) {
+    SettingRequest dpi;
+    dpi.stage = 7;
+    dpi.step = 139;
+    dpi.active = 0;
+    const SettingRequest back = request_from_json(request_to_json(dpi)).value();
+    EXPECT_EQ(back.what, SettingRequest::What::dpi);
+    EXPECT_EQ(back.stage, 7);
+    EXPECT_EQ(back.step, 139);
+    EXPECT_EQ(back.active, 0);
+
+    SettingRequest light;
+    light.what = SettingRequest::What::light;
+    light.light.colour = std::array<uint8_t, 3>{0x00, 0xAB, 0xFF};
+    light.light.fx = 1;
+    const Json::Value j = request_to_json(light);
+    EXPECT_EQ(j["colour"].asString(), "00abff");
+    EXPECT_FALSE(j.isMember("mode")) << "what was not asked for is not sent";
+    const SettingRequest l = request_from_json(j).value();
+    EXPECT_EQ(l.light.colour, light.light.colour);
+    EXPECT_EQ(l.light.fx, 1);
+    EXPECT_FALSE(l.light.mode.has_value());
+    EXPECT_EQ(check_request(l, hid::kKindMousePad), "");
+}
+
+TEST(SettingRequest, HostileOrOutOfRangeRequestsAreRefused) {
+    for (const char* bad :
+         {"", "null", "[]", "{}", "{\"what\":1}", "{\"what\":\"erase\"}",
+          "{\"what\":\"rate\",\"rate\":\"3\"}", "{\"what\":\"lift\",\"lift\":1.5}",
+          "{\"what\":\"light\",\"colour\":\"#12345\"}", "{\"what\":\"light\",\"colour\":7}",
+          "{\"what\":\"dpi\",\"stage\":99999999999}"})
+        EXPECT_FALSE(request_from_json(parse_json(bad)).has_value()) << bad;
+
+    const int mouse = hid::kKindMouse, pad = hid::kKindMousePad;
+    EXPECT_EQ(check_request(from("{\"what\":\"dpi\",\"stage\":7,\"step\":139}"), mouse), "");
+    EXPECT_EQ(check_request(from("{\"what\":\"rate\",\"rate\":4}"), mouse), "");
+    EXPECT_EQ(check_request(from("{\"what\":\"lift\",\"lift\":2}"), mouse), "");
+    EXPECT_EQ(check_request(from("{\"what\":\"light\",\"mode\":8}"), pad), "");
+    EXPECT_EQ(check_request(from("{\"what\":\"light\",\"mode\":255}"), mouse), "");
+    for (const auto& [text, kind] : std::vector<std::pair<const char*, int>>{
+             {"{\"what\":\"dpi\"}", mouse},
+             {"{\"what\":\"dpi\",\"stage\":8,\"step\":1}", mouse},
+             {"{\"what\":\"dpi\",\"stage\":0,\"step\":140}", mouse},
+             {"{\"what\":\"dpi\",\"stage\":0}", mouse},
+             {"{\"what\":\"dpi\",\"active\":-2}", mouse},
+             {"{\"what\":\"dpi\",\"active\":8}", mouse},
+             {"{\"what\":\"rate\",\"rate\":5}", mouse},
+             {"{\"what\":\"rate\"}", mouse},
+             {"{\"what\":\"lift\",\"lift\":3}", mouse},
+             {"{\"what\":\"rate\",\"rate\":1}", pad},
+             {"{\"what\":\"light\"}", mouse},
+             {"{\"what\":\"light\",\"mode\":9}", pad},
+             {"{\"what\":\"light\",\"mode\":256}", mouse},
+             {"{\"what\":\"light\",\"brightness\":5}", mouse},
+             {"{\"what\":\"light\",\"speed\":-1}", mouse},
+             {"{\"what\":\"light\",\"fx\":2}", mouse},
+             {"{\"what\":\"light\",\"brightness\":1}", hid::kKindKeyboard},
+         })
+        EXPECT_NE(check_request(from(text), kind), "") << text << " on kind " << kind;
+}
+
+TEST(SettingRequest, ChangedLightKeepsWhatWasNotAsked) {
+    const LightSettings old = LightSettings::make(3, 1, 2, 0, 1, 0x10, 0x20, 0x30, 7);
+    LightChange speed;
+    speed.speed = 4;
+    const LightSettings s = changed_light(speed, old);
+    EXPECT_EQ(s.select_item(), 3);
+    EXPECT_EQ(s.speed(), 4);
+    EXPECT_EQ(s.multi_color(), 1) << "no colour given: the colours stay as they were";
+    EXPECT_EQ(s.led_mode(), 7);
+    LightChange colour;
+    colour.colour = std::array<uint8_t, 3>{1, 2, 3};
+    const LightSettings c = changed_light(colour, old);
+    EXPECT_EQ(c.multi_color(), 0);
+    const std::array<uint8_t, 3> rgb = {c.red(), c.green(), c.blue()};
+    EXPECT_EQ(rgb, (std::array<uint8_t, 3>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace tellune::device

@@ -1,0 +1,314 @@
+// tellunectl while the program runs: its requests travel over a private session bus to the
+// program, which holds the devices. The device must receive the same bytes as when the
+// command opens the device itself, and the open page must show the change at once.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDBusMessage>
+#include <QLineEdit>
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "cli/bus_remote.h"
+#include "cli/commands.h"
+#include "core/profile/json_file.h"
+#include "emulator/products.h"
+#include "private_bus.h"
+#include "program_test.h"
+#include "test_support/wait.h"
+#include "ui/device/mouse_device.h"
+#include "ui/device/mouse_pad_device.h"
+#include "ui/editors/light_control_ui.h"
+#include "ui/profile/device_profile_ui.h"
+
+namespace tellune::ui {
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+Json::Value parse(const std::string& text) {
+    JsonFileState state = JsonFileState::kRead;
+    Json::Value v = parse_json(text, &state);
+    EXPECT_EQ(state, JsonFileState::kRead) << text;
+    return v;
+}
+
+// The settings block the device was last sent: the payloads of its write requests (command
+// 6) after the last start of a write sequence (command 1), put together by offset.
+std::vector<uint8_t> last_block(emulator::EmulatedDevice& device) {
+    std::vector<uint8_t> block;
+    for (const emulator::LogEntry& e : device.log().entries()) {
+        if (e.direction != emulator::Direction::received || e.bytes.size() != 64) continue;
+        if (e.bytes[3] == 1) block.clear();
+        if (e.bytes[3] != 6) continue;
+        const size_t offset = size_t(e.bytes[5] | e.bytes[6] << 8), length = e.bytes[4];
+        if (block.size() < offset + length) block.resize(offset + length);
+        std::copy(e.bytes.begin() + 8, e.bytes.begin() + 8 + long(length),
+                  block.begin() + long(offset));
+    }
+    return block;
+}
+
+std::map<std::string, std::string> files_under(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec)) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        files[e.path().string()] = bytes.str();
+    }
+    return files;
+}
+
+class CliThroughProgram : public test::ProgramTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus_.running()) << "dbus-daemon did not start";
+        backend_->plug(mouse_);
+        backend_->plug(pad_);
+        open_window();
+        wnd_->attach_buses(bus_.connect("program"), QDBusConnection(QStringLiteral("no-bus")));
+        // Both pages connected to the end: their light threads start last.
+        ASSERT_SOON(mouse_page() && mouse_page()->Config().IsOpen() &&
+                        mouse_page()->Protocol().light().running() && pad_page() &&
+                        pad_page()->Config().IsOpen() && pad_page()->Protocol().light().running(),
+                    20000);
+        client_ = bus_.connect("cli");
+    }
+
+    template <class T>
+    T* page_of() const {
+        if (!pages_) return nullptr;
+        for (CTarvexUSBDevice* p : pages_->Pages())
+            if (auto* t = qobject_cast<T*>(p)) return t;
+        return nullptr;
+    }
+    CTarvexMouseDevice* mouse_page() const { return page_of<CTarvexMouseDevice>(); }
+    CTarvexMousePadDevice* pad_page() const { return page_of<CTarvexMousePadDevice>(); }
+
+    // tellunectl on a thread of its own, as another process would be, while this thread
+    // runs the program. It gets a backend without devices: touching it finds nothing.
+    Result through_program(std::vector<std::string> args) {
+        Result r;
+        std::atomic<bool> done{false};
+        std::thread cli([&] {
+            cli::BusRemote remote(client_);
+            emulator::EmulatedBackend nothing;
+            std::ostringstream out, err;
+            r.code = cli::run(args, nothing, out, err, &remote);
+            r.out = out.str();
+            r.err = err.str();
+            done = true;
+        });
+        const bool finished = tellune::test::wait_until([&] { return done.load(); }, 30000);
+        cli.join();
+        EXPECT_TRUE(finished);
+        return r;
+    }
+
+    // The same command opening a fresh device of its own, in a data folder of its own.
+    Result directly(std::vector<std::string> args, emulator::EmulatedBackend& backend) {
+        ScopedEnv data("XDG_DATA_HOME", dir_.file("direct"));
+        std::ostringstream out, err;
+        Result r;
+        r.code = cli::run(args, backend, out, err);
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    }
+
+    test::PrivateBus bus_;
+    QDBusConnection client_{QStringLiteral("unset")};
+    std::shared_ptr<emulator::EmulatedDevice> mouse_ = emulator::make_mouse();
+    std::shared_ptr<emulator::EmulatedDevice> pad_ = emulator::make_mouse_pad();
+};
+
+TEST_F(CliThroughProgram, MouseSettingsGiveTheSameBytesAndShowOnThePage) {
+    emulator::EmulatedBackend own;
+    auto own_mouse = emulator::make_mouse();
+    own.plug(own_mouse);
+    const std::vector<std::vector<std::string>> commands = {
+        {"--emulate", "dpi", "mouse", "--stage", "2", "--value", "1600", "--active", "2"},
+        {"--emulate", "rate", "mouse", "1000"},
+        {"--emulate", "lift", "emu/mouse0", "3"},
+        {"--emulate", "light", "mouse", "--mode", "static", "--colour", "12ab3c", "--brightness",
+         "3", "--speed", "1", "--direction", "left"},
+    };
+    for (const auto& args : commands) {
+        mouse_->log().clear();
+        own_mouse->log().clear();
+        const Result remote = through_program(args);
+        ASSERT_EQ(remote.code, cli::kExitDone) << args[1] << ": " << remote.err;
+        const Result direct = directly(args, own);
+        ASSERT_EQ(direct.code, cli::kExitDone) << args[1] << ": " << direct.err;
+        const std::vector<uint8_t> block = last_block(*mouse_);
+        ASSERT_EQ(block.size(), 95u) << args[1];
+        EXPECT_EQ(block, last_block(*own_mouse)) << args[1];
+    }
+    // What the commands left on the mouse, worked out by hand: stage 2 at step 15 (1600 DPI)
+    // and active; 1000 Hz is rate 3; lift 3 is setting 2; static (5), brightness 3, speed
+    // held as 4 - 1, Fx 1, one colour 12ab3c.
+    const std::vector<uint8_t> m = mouse_->memory();
+    EXPECT_EQ(m[17], 15);
+    EXPECT_EQ(m[23], 1);
+    EXPECT_EQ(m[14], 3);
+    EXPECT_EQ(m[56], 2);
+    EXPECT_EQ(std::vector<uint8_t>(m.begin() + 1, m.begin() + 9),
+              (std::vector<uint8_t>{5, 3, 3, 1, 0, 0x12, 0xAB, 0x3C}));
+
+    // The open page shows all of it without being reloaded.
+    CTarvexMouseDevice* page = mouse_page();
+    auto* edit = page->findChild<QLineEdit*>(QStringLiteral("DPI_edit_1"));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), "1600");
+    auto* model = page->findChild<QAbstractButton*>(QStringLiteral("DPI_model_1"));
+    ASSERT_NE(model, nullptr);
+    EXPECT_TRUE(model->isChecked());
+    EXPECT_EQ(page->report_rate(), 3);
+    EXPECT_EQ(page->lift(), 2);
+    CLightControlUI* light = find_light_control(page);
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(light->current_mode(), 5);
+    EXPECT_EQ(light->brightness(), 3);
+    EXPECT_EQ(light->colour_text(CLightControlUI::kRed), "18");
+
+    // And the profile file the bar shows holds it, as after a change on the page.
+    const Json::Value stored =
+        read_json(find_profile_bar(page)->selected_profile_file())["Device"][0];
+    EXPECT_EQ(stored["DPIStages"]["StageDPIs"][1]["StageDPIX"].asInt(), 15);
+}
+
+TEST_F(CliThroughProgram, PadLightGivesTheSameBytesAndShowsOnThePage) {
+    emulator::EmulatedBackend own;
+    auto own_pad = emulator::make_mouse_pad();
+    own.plug(own_pad);
+    const std::vector<std::string> args = {"--emulate", "light",    "pad",     "--mode",
+                                           "breathing", "--colour", "#FF0080", "--brightness",
+                                           "4",         "--speed",  "0"};
+    pad_->log().clear();
+    const Result remote = through_program(args);
+    ASSERT_EQ(remote.code, cli::kExitDone) << remote.err;
+    ASSERT_EQ(directly(args, own).code, cli::kExitDone);
+    const std::vector<uint8_t> block = last_block(*pad_);
+    ASSERT_EQ(block.size(), 21u);
+    EXPECT_EQ(block, last_block(*own_pad));
+    const std::vector<uint8_t> p = pad_->memory();
+    EXPECT_EQ(std::vector<uint8_t>({p[1], p[2], p[3], p[5], p[6], p[7], p[8]}),
+              (std::vector<uint8_t>{2, 4, 4, 0, 0xFF, 0x00, 0x80}));
+    CLightControlUI* light = find_light_control(pad_page());
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(light->current_mode(), 2);
+    EXPECT_EQ(light->colour_text(CLightControlUI::kGreen), "0");
+}
+
+TEST_F(CliThroughProgram, ListIsTheProgramsAndMatchesTheDirectOne) {
+    const Result remote = through_program({"--emulate", "--json", "list"});
+    ASSERT_EQ(remote.code, cli::kExitDone) << remote.err;
+    const Json::Value listed = parse(remote.out);
+    ASSERT_TRUE(listed.isArray());
+    ASSERT_EQ(listed.size(), 2u) << remote.out;
+
+    emulator::EmulatedBackend own;
+    own.plug(emulator::make_mouse());
+    own.plug(emulator::make_mouse_pad());
+    const Json::Value direct = parse(directly({"--json", "list"}, own).out);
+    std::map<std::string, Json::Value> by_kind;
+    for (const Json::Value& d : direct) by_kind[d["kind"].asString()] = d;
+    for (const Json::Value& d : listed)
+        EXPECT_EQ(d, by_kind[d["kind"].asString()]) << d.toStyledString();
+
+    // The program's devices are emulated: a command about real devices leaves it alone and
+    // looks for them itself (none here).
+    EXPECT_EQ(through_program({"rate", "mouse", "500"}).code, cli::kExitNoDevice);
+}
+
+TEST_F(CliThroughProgram, RefusedRequestsChangeNothing) {
+    ASSERT_EQ(through_program({"--emulate", "rate", "mouse", "500"}).code, cli::kExitDone);
+    const auto files = files_under(dir_.file("home"));
+    const auto memory = mouse_->memory();
+    const uint64_t mouse_writes = mouse_->command_count(6), pad_writes = pad_->command_count(6);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--emulate", "dpi", "mouse", "--stage", "2", "--value", "50"},
+          {"--emulate", "light", "pad", "--mode", "9"},
+          {"--emulate", "light", "mouse", "--colour", "GG0000"},
+          {"--emulate", "rate", "pad", "1000"},
+          {"--emulate", "profile", "apply", "mouse", "no such profile"},
+          {"--emulate", "profile", "import", "mouse", dir_.file("missing.json")}}) {
+        const Result r = through_program(args);
+        EXPECT_EQ(r.code, cli::kExitUsage) << args[1] << " " << args[2] << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_EQ(through_program({"--emulate", "lift", "keyboard", "1"}).code, cli::kExitNoDevice);
+
+    // Another program on the bus is checked as strictly as tellunectl checks.
+    const QString path = QString::fromStdString(mouse_page()->ConnectedSlot().path);
+    const auto call = [&](const QString& request) {
+        QDBusMessage m = QDBusMessage::createMethodCall(
+            cli::BusRemote::kService, cli::BusRemote::kPath, cli::BusRemote::kInterface, "Apply");
+        m.setArguments({path, request});
+        QDBusMessage reply;
+        std::atomic<bool> done{false};
+        std::thread t([&] {
+            reply = client_.call(m, QDBus::Block, 10000);
+            done = true;
+        });
+        tellune::test::wait_until([&] { return done.load(); }, 15000);
+        t.join();
+        return reply.arguments().value(0).toInt();
+    };
+    for (const char* hostile :
+         {"", "[]", "{\"what\":\"dpi\",\"stage\":9,\"step\":1}", "{\"what\":\"dpi\",\"stage\":1}",
+          "{\"what\":\"dpi\",\"stage\":0,\"step\":140}", "{\"what\":\"rate\",\"rate\":\"3\"}",
+          "{\"what\":\"lift\",\"lift\":-1}", "{\"what\":\"light\"}",
+          "{\"what\":\"light\",\"colour\":\"12345\"}", "{\"what\":\"light\",\"mode\":256}",
+          "{\"what\":\"format\"}"})
+        EXPECT_NE(call(QString::fromLatin1(hostile)), 0) << hostile;
+
+    EXPECT_EQ(files_under(dir_.file("home")), files);
+    EXPECT_EQ(mouse_->memory(), memory);
+    EXPECT_EQ(mouse_->command_count(6), mouse_writes);
+    EXPECT_EQ(pad_->command_count(6), pad_writes);
+}
+
+TEST_F(CliThroughProgram, ProfilesThroughTheProgram) {
+    // A profile with stage 1 at 3200 DPI (step 31), exported by hand from the current one.
+    const std::string exported = dir_.file("out.json");
+    ASSERT_EQ(through_program({"--emulate", "profile", "export", "mouse", exported}).code,
+              cli::kExitDone);
+    Json::Value doc = read_json(exported);
+    ASSERT_TRUE(doc.isObject());
+    doc["profilename"] = "Fast";
+    doc["Device"][0]["DPIStages"]["StageDPIs"][0]["StageDPIX"] = 31;
+    const std::string fast = dir_.file("fast.json");
+    ASSERT_TRUE(write_json_file(fast, doc));
+
+    const Result imported = through_program({"--emulate", "profile", "import", "mouse", fast});
+    ASSERT_EQ(imported.code, cli::kExitDone) << imported.err;
+    EXPECT_EQ(imported.out, "Fast\n");
+    const Result listed = through_program({"--emulate", "--json", "profile", "list", "mouse"});
+    ASSERT_EQ(listed.code, cli::kExitDone) << listed.err;
+    const Json::Value list = parse(listed.out);
+    ASSERT_EQ(list.size(), 2u) << listed.out;
+    EXPECT_EQ(list[1]["name"].asString(), "Fast");
+    EXPECT_FALSE(list[1]["selected"].asBool());
+
+    mouse_->log().clear();
+    const Result applied = through_program({"--emulate", "profile", "apply", "mouse", "Fast"});
+    ASSERT_EQ(applied.code, cli::kExitDone) << applied.err;
+    EXPECT_EQ(mouse_->memory()[15], 31) << "stage 1's step reached the mouse";
+    CDeviceProfileUI* bar = find_profile_bar(mouse_page());
+    EXPECT_EQ(bar->name(), "Fast");
+    EXPECT_EQ(mouse_page()->findChild<QLineEdit*>(QStringLiteral("DPI_edit_0"))->text(), "3200");
+}
+
+}  // namespace
+}  // namespace tellune::ui

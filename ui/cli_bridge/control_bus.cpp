@@ -1,0 +1,162 @@
+#include "ui/cli_bridge/control_bus.h"
+
+#include "core/device/device_listing.h"
+#include "core/device/setting_request.h"
+#include "core/hid/device_slots.h"
+#include "core/platform/platform.h"
+#include "core/profile/json_file.h"
+#include "core/profile/profile_commands.h"
+#include "core/profile/profile_data.h"
+#include "ui/app/device_pages.h"
+#include "ui/app/main_wnd.h"
+#include "ui/device/mouse_device.h"
+#include "ui/device/tarvex_usb_device.h"
+#include "ui/editors/light_control_ui.h"
+#include "ui/profile/device_profile_ui.h"
+#include "ui/profile/profile_bar.h"
+
+namespace tellune::ui {
+namespace {
+
+// The exit codes tellunectl passes on.
+enum : int { kDone = 0, kFailed = 1, kUsage = 2, kNoDevice = 3 };
+
+int kind_of(const CTarvexUSBDevice* page) {
+    return page->Kind() == hid::kKindWirelessMouse ? int(hid::kKindMouse) : page->Kind();
+}
+
+}  // namespace
+
+ControlBus::ControlBus(QDBusConnection bus, CMainWnd& wnd, QObject* parent)
+    : QObject(parent), bus_(std::move(bus)), wnd_(wnd) {
+    if (!bus_.isConnected()) return;
+    connected_ = bus_.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots);
+    if (!connected_) debug_line("D-Bus: control object path taken, tellunectl works directly");
+}
+
+ControlBus::~ControlBus() {
+    if (connected_) bus_.unregisterObject(kPath);
+}
+
+CTarvexUSBDevice* ControlBus::page_at(const QString& path) const {
+    const DevicePages* pages = wnd_.extension<DevicePages>();
+    if (!pages) return nullptr;
+    for (CTarvexUSBDevice* page : pages->Pages())
+        if (page->Config().IsOpen() && QString::fromStdString(page->ConnectedSlot().path) == path)
+            return page;
+    return nullptr;
+}
+
+QString ControlBus::ListDevices() {
+    Json::Value devices(Json::arrayValue);
+    if (const DevicePages* pages = wnd_.extension<DevicePages>()) {
+        for (CTarvexUSBDevice* page : pages->Pages()) {
+            if (!page->Config().IsOpen()) continue;
+            const hid::HidAttributes a = page->Config().Hid().Attributes();
+            Json::Value d = device::describe_device(page->Kind(), page->ConnectedSlot().path,
+                                                    a.vendor_id, a.product_id, a.version);
+            std::array<uint8_t, device::kPowerStatusSize> status{};
+            if (device::reports_power(page->Kind()) && page->Config().ReadRange(status, 0) == 1)
+                device::add_power(d, status);
+            devices.append(d);
+        }
+    }
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    return QString::fromStdString(Json::writeString(builder, devices));
+}
+
+int ControlBus::Apply(const QString& path, const QString& request, QString& message) {
+    if (!wnd_.running()) {
+        message = QStringLiteral("the computer is going to sleep");
+        return kFailed;
+    }
+    CTarvexUSBDevice* page = page_at(path);
+    if (!page || !page->ProfileData()) {
+        message = QStringLiteral("no such device: ") + path;
+        return kNoDevice;
+    }
+    const std::optional<device::SettingRequest> r =
+        device::request_from_json(parse_json(request.toStdString()));
+    if (!r) {
+        message = QStringLiteral("not a setting request");
+        return kUsage;
+    }
+    if (const std::string why = device::check_request(*r, kind_of(page)); !why.empty()) {
+        message = QString::fromStdString(why);
+        return kUsage;
+    }
+    int written = 0;
+    if (r->what == device::SettingRequest::What::light) {
+        // As the lighting panel does: the device leaves the synchronised light, the profile
+        // is saved, the device written, and the panel shows the new settings.
+        const LightSettings s =
+            device::changed_light(r->light, page->ProfileData()->light_settings());
+        page->Config().SetPause(0);
+        page->set_light_settings(s.word[0], s.word[1], s.word[2]);
+        written = page->write_settings(0, 0, 0, 0, 0);
+        if (CLightControlUI* control = find_light_control(page))
+            control->show_light_settings(s.word[0], s.word[1], s.word[2]);
+    } else {
+        auto* mouse = qobject_cast<CTarvexMouseDevice*>(page);
+        CMouseProfiledata* profile = mouse ? mouse->MouseProfile() : nullptr;
+        if (!profile) {
+            message = QStringLiteral("this command is for a mouse");
+            return kUsage;
+        }
+        device::apply_to_mouse(*r, mouse->Protocol().settings(), *profile);
+        mouse->save();
+        written = mouse->write_settings(0, 0, 0, 0, 0);
+        mouse->refresh_page();
+    }
+    if (written != 1) {
+        message = QStringLiteral("the device refused the settings (%1)").arg(written);
+        return kFailed;
+    }
+    return kDone;
+}
+
+int ControlBus::Profile(const QString& path, const QStringList& args, QString& output) {
+    if (!wnd_.running()) {
+        output = QStringLiteral("the computer is going to sleep\n");
+        return kFailed;
+    }
+    CTarvexUSBDevice* page = page_at(path);
+    if (!page) {
+        output = QStringLiteral("no such device: ") + path + QLatin1Char('\n');
+        return kNoDevice;
+    }
+    std::vector<std::string> command;
+    bool json = false;
+    for (const QString& a : args) {
+        if (command.empty() && !json && a == QLatin1String("--json"))
+            json = true;
+        else
+            command.push_back(a.toStdString());
+    }
+    CDeviceProfileUI* bar = find_profile_bar(page);
+    auto* bars = wnd_.extension<ProfileBar>();
+    if (!bar || !bars || !ProfileBar::start_bar(bar)) {
+        output = QStringLiteral("the device's profiles cannot be read\n");
+        return kFailed;
+    }
+    const ProfileCommandResult r = run_profile_command(bar->list(), command, json);
+    if (r.code != 0) {
+        output = QString::fromStdString(r.error) + QLatin1Char('\n');
+        return r.code;
+    }
+    output = QString::fromStdString(r.output);
+    const std::string& action = command.front();
+    // The bar's list shows what changed: a new entry, another selection.
+    if (action == "import" || r.apply) bar->select(bar->list().current_index(), false);
+    if (r.apply) {
+        const int written = bars->apply(page, bar);
+        if (written != 1) {
+            output = QStringLiteral("the device refused the profile (%1)\n").arg(written);
+            return kFailed;
+        }
+    }
+    return kDone;
+}
+
+}  // namespace tellune::ui
