@@ -36,6 +36,11 @@ function(tellune_write_resolved_deps)
     # Libraries and tools behind imported targets (Qt, GTest, benchmark, pkg-config modules).
     _tellune_collect_imported("${CMAKE_SOURCE_DIR}" targets)
     foreach(target IN LISTS targets)
+        # A target imported in a subdirectory is not seen here; its package's configuration
+        # file is recorded above all the same.
+        if(NOT TARGET ${target})
+            continue()
+        endif()
         get_target_property(type ${target} TYPE)
         if(type STREQUAL "INTERFACE_LIBRARY")
             set(props INTERFACE_LINK_LIBRARIES)
