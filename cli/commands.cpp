@@ -108,7 +108,9 @@ const std::map<std::string_view, std::string_view> kCommandHelp = {
      "  wheel:count=N,delay=D,speed=S,direction=0|1\n"
      "  fire:interval=N,count=N                       (0-255 each)\n"
      "  macro:NAME[,mode=1-4|,repeat=N]               a macro of `macro list`\n"
-     "  recoil:1-4\n"},
+     "  recoil:1-4\n"
+     "The listing shows a function no text stands for as code:TTPPQQ (hex); such a button\n"
+     "can be given any of the functions above, or its own again with `default`.\n"},
     {"macro",
      "Usage: tellunectl macro list DEVICE\n"
      "       tellunectl macro export DEVICE NAME|N FILE\n"
