@@ -41,10 +41,19 @@ Remote::Reply BusRemote::apply(const std::string& path, const std::string& reque
     return call("Apply", {QString::fromStdString(path), QString::fromStdString(request)});
 }
 
-Remote::Reply BusRemote::profile(const std::string& path, const std::vector<std::string>& args) {
+Remote::Reply BusRemote::call_with_list(const char* method, const std::string& path,
+                                        const std::vector<std::string>& args) {
     QStringList list;
     for (const std::string& a : args) list << QString::fromStdString(a);
-    return call("Profile", {QString::fromStdString(path), list});
+    return call(method, {QString::fromStdString(path), list});
+}
+
+Remote::Reply BusRemote::profile(const std::string& path, const std::vector<std::string>& args) {
+    return call_with_list("Profile", path, args);
+}
+
+Remote::Reply BusRemote::macro(const std::string& path, const std::vector<std::string>& args) {
+    return call_with_list("Macro", path, args);
 }
 
 }  // namespace tellune::cli

@@ -22,9 +22,12 @@ public:
     std::optional<Json::Value> devices() override;
     Reply apply(const std::string& path, const std::string& request) override;
     Reply profile(const std::string& path, const std::vector<std::string>& args) override;
+    Reply macro(const std::string& path, const std::vector<std::string>& args) override;
 
 private:
     Reply call(const char* method, const QList<QVariant>& arguments);
+    Reply call_with_list(const char* method, const std::string& path,
+                         const std::vector<std::string>& args);
 
     QDBusConnection bus_;
 };

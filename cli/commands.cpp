@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <map>
@@ -12,11 +13,13 @@
 
 #include "core/device/device_listing.h"
 #include "core/device/dpi_steps.h"
+#include "core/device/key_text.h"
 #include "core/device/mouse_protocol.h"
 #include "core/device/pad_protocol.h"
 #include "core/device/setting_request.h"
 #include "core/hid/command_channel.h"
 #include "core/hid/device_slots.h"
+#include "core/macro/macro_library.h"
 #include "core/platform/platform.h"
 #include "core/profile/device_folders.h"
 #include "core/profile/json_file.h"
@@ -48,6 +51,8 @@ constexpr char kUsage[] =
     "  lift DEVICE N             lift setting of a mouse\n"
     "  light DEVICE [...]        lighting of a mouse or a mouse pad\n"
     "  profile ACTION DEVICE ... the device's profiles: list, show, apply, export, import\n"
+    "  keymap DEVICE [...]       what the buttons of a mouse do\n"
+    "  macro ACTION DEVICE ...   the device's macros: list, export, import\n"
     "DEVICE is a kind (mouse, pad, keyboard, headset) or a node as `list` shows it.\n"
     "COMMAND --help tells more. Exit codes: 0 done, 1 failed on the device, 2 bad usage,\n"
     "3 no such device.\n";
@@ -86,6 +91,33 @@ const std::map<std::string_view, std::string_view> kCommandHelp = {
      "  apply    selects the profile and writes it to the device\n"
      "  export   writes the selected profile to FILE\n"
      "  import   adds the profile in FILE; a name in use gets a number added\n"},
+    {"keymap",
+     "Usage: tellunectl keymap DEVICE\n"
+     "       tellunectl keymap DEVICE BUTTON FUNCTION\n"
+     "Without BUTTON the buttons are listed with what they do. BUTTON is its number (1-11)\n"
+     "or its name: left, right, middle, side1, side2, dpi-up, dpi-down, fire, button9-11.\n"
+     "FUNCTION is one of:\n"
+     "  default | disabled | fixed\n"
+     "  key:[MOD+...]KEY      e.g. key:ctrl+c, key:alt+f4, key:page-down; MOD is ctrl, shift,\n"
+     "                        alt, win or rctrl, rshift, ralt, rwin\n"
+     "  mouse:left|middle|right|forward|back\n"
+     "  dpi:up|down|cycle\n"
+     "  media:NAME            e.g. media:volume-up, media:play-pause, media:mute\n"
+     "  system:power|sleep|wakeup\n"
+     "  swing:count=N,delay=D,speed=S,direction=0|1   (count 0-127, delay and speed 0-15)\n"
+     "  wheel:count=N,delay=D,speed=S,direction=0|1\n"
+     "  fire:interval=N,count=N                       (0-255 each)\n"
+     "  macro:NAME[,mode=1-4|,repeat=N]               a macro of `macro list`\n"
+     "  recoil:1-4\n"
+     "The listing shows a function no text stands for as code:TTPPQQ (hex); such a button\n"
+     "can be given any of the functions above, or its own again with `default`.\n"},
+    {"macro",
+     "Usage: tellunectl macro list DEVICE\n"
+     "       tellunectl macro export DEVICE NAME|N FILE\n"
+     "       tellunectl macro import DEVICE FILE\n"
+     "  list     the device's macros in library order (the order keys refer to)\n"
+     "  export   copies the macro's file to FILE\n"
+     "  import   adds the macro in FILE (at most 50); the device gets its macros again\n"},
 };
 
 struct UsageError {
@@ -250,6 +282,8 @@ public:
     int lift(const Arguments& a);
     int light(const Arguments& a);
     int profile(const Arguments& a);
+    int keymap(const Arguments& a);
+    int macro(const Arguments& a);
 
 private:
     int usage(const std::string& message) {
@@ -283,6 +317,9 @@ private:
     // Without a request the device takes its profile as stored (a profile just selected).
     int send_mouse(const Target& target, const SettingRequest* request);
     int send_pad_light(const Target& target, const SettingRequest* request);
+    int send_keys(const Target& target, const SettingRequest& request);
+    // The target of a keymap or macro command, which must be a mouse; prints why not.
+    std::optional<Target> mouse_target(const std::string& name, int& code);
     void print_json(const Json::Value& value) {
         Json::StreamWriterBuilder builder;
         builder["indentation"] = "  ";
@@ -609,6 +646,218 @@ int Runner::profile(const Arguments& a) {
     return mouse ? send_mouse(*target, nullptr) : send_pad_light(*target, nullptr);
 }
 
+// Macro names are unique without regard to letter case.
+bool same_name(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The mouse's macro library.
+std::string mouse_macro_folder() {
+    return user_data_folder(device_folder_name(hid::kKindMouse));
+}
+
+std::vector<std::string> mouse_macro_names() {
+    return macro::read_library_names(
+        (std::filesystem::path(mouse_macro_folder()) / macro::kLibraryFileName).string());
+}
+
+std::optional<Target> Runner::mouse_target(const std::string& name, int& code) {
+    std::optional<Target> target = device(name, code);
+    if (target && !is_mouse_kind(target->kind)) {
+        code = usage(name + " is a " + kind_text(target->kind) + "; this command is for a mouse");
+        return std::nullopt;
+    }
+    return target;
+}
+
+// As the key panel's save: the key list into the profile, the keys to the mouse, the profile
+// saved.
+int Runner::send_keys(const Target& target, const SettingRequest& request) {
+    std::string error;
+    CMouseProfiledata profile;
+    if (!open_profile(hid::kKindMouse, profile, error)) return failed(error);
+    hid::CCommandChannel channel(backend_);
+    device::MouseProtocol protocol(channel);
+    if (!channel.Connect(target.path)) return failed("cannot open " + target.path);
+    channel.SetWireless(target.slot && target.slot->kind == hid::kKindWirelessMouse);
+    const device::ConnectResult connected = protocol.connect_device();
+    if (connected.result != 1)
+        return failed("the mouse did not answer (" + std::to_string(connected.result) + ")");
+    protocol.take_profile(profile);
+    std::vector<KeyAssignmentRecord> keys = protocol.settings().keys;
+    if (const std::string why = device::apply_keymap(request, keys, mouse_macro_names().size());
+        !why.empty())
+        return usage(why);
+    protocol.settings().keys = keys;
+    profile.write_key_assignments(keys);
+    if (!profile.save_profile()) return failed("cannot save " + profile.profile_path());
+    const int r = protocol.write_current_keys(0);
+    if (r != 1) return failed("the mouse refused the keys (" + std::to_string(r) + ")");
+    return kExitDone;
+}
+
+int Runner::keymap(const Arguments& a) {
+    if (!a.options.empty() || (a.positional.size() != 1 && a.positional.size() != 3))
+        return usage("keymap needs DEVICE, or DEVICE BUTTON FUNCTION");
+    SettingRequest request;
+    request.what = SettingRequest::What::keymap;
+    const std::vector<std::string> macros = mouse_macro_names();
+    if (a.positional.size() == 3) {
+        request.key = device::mouse_button_index(a.positional[1]);
+        if (request.key < 0)
+            return usage("no button \"" + a.positional[1] +
+                         "\"; give 1-11 or a name as `keymap --help` lists them");
+        std::string error;
+        const auto parsed =
+            device::parse_key_function(a.positional[2], device::kDeviceModeMouse, macros, &error);
+        if (!parsed) return usage(error);
+        request.use_default = parsed->use_default;
+        request.code = parsed->code;
+    }
+    int code = kExitDone;
+    const auto target = mouse_target(a.positional[0], code);
+    if (!target) return code;
+    if (a.positional.size() == 3) {
+        if (const std::string why = device::check_request(request, target->kind); !why.empty())
+            return usage("the mouse: " + why);
+        if (program_devices()) {
+            Json::StreamWriterBuilder builder;
+            builder["indentation"] = "";
+            const Remote::Reply reply = remote_->apply(
+                target->path, Json::writeString(builder, device::request_to_json(request)));
+            if (reply.code != kExitDone) err_ << "tellunectl: " << reply.text << "\n";
+            return reply.code;
+        }
+        return send_keys(*target, request);
+    }
+
+    // The buttons as the profile the window shows holds them; reading changes nothing.
+    std::string error;
+    CMouseProfiledata profile;
+    if (!open_profile(hid::kKindMouse, profile, error)) return failed(error);
+    const std::vector<KeyAssignmentRecord> keys = profile.read_key_assignments();
+    Json::Value list(Json::arrayValue);
+    for (size_t i = 0; i < keys.size() && i < size_t(device::kMouseButtonNames); ++i) {
+        const device::KeyFunction f = device::current_function(keys[i]);
+        const device::KeyFunction d = device::default_function(keys[i]);
+        Json::Value b;
+        b["button"] = int(i) + 1;
+        b["name"] = std::string(device::mouse_button_name(int(i)));
+        b["function"] = device::key_function_text({f.type, f.param1, f.param2}, macros);
+        b["default"] = f.same_code(d);
+        list.append(b);
+    }
+    if (json_) {
+        print_json(list);
+        return kExitDone;
+    }
+    for (const Json::Value& b : list)
+        out_ << b["button"].asInt() << "\t" << b["name"].asString() << "\t"
+             << b["function"].asString() << (b["default"].asBool() ? "\t(default)" : "") << "\n";
+    return kExitDone;
+}
+
+int Runner::macro(const Arguments& a) {
+    if (!a.options.empty() || a.positional.size() < 2)
+        return usage("macro needs an action and a DEVICE");
+    const std::string& action = a.positional[0];
+    const size_t wanted = action == "list"     ? 2
+                          : action == "export" ? 4
+                          : action == "import" ? 3
+                                               : 0;
+    if (wanted == 0) return usage("unknown macro action " + action);
+    if (a.positional.size() != wanted)
+        return usage(action == "list"     ? "macro list needs DEVICE"
+                     : action == "export" ? "macro export needs DEVICE, NAME|N and FILE"
+                                          : "macro import needs DEVICE and FILE");
+    int code = kExitDone;
+    const auto target = mouse_target(a.positional[1], code);
+    if (!target) return code;
+    macro::MacroLibrary library(mouse_macro_folder());
+    library.load();
+
+    if (action == "list") {
+        Json::Value list(Json::arrayValue);
+        for (int i = 0; i < library.size(); ++i) {
+            Json::Value m;
+            m["index"] = i + 1;
+            m["name"] = library.entry(i).name;
+            list.append(m);
+        }
+        if (json_) {
+            print_json(list);
+        } else {
+            for (const Json::Value& m : list)
+                out_ << m["index"].asInt() << "\t" << m["name"].asString() << "\n";
+        }
+        return kExitDone;
+    }
+
+    if (action == "export") {
+        const std::string& wanted_name = a.positional[2];
+        int index = -1;
+        for (int i = 0; i < library.size() && index < 0; ++i)
+            if (library.entry(i).name == wanted_name) index = i;
+        for (int i = 0; i < library.size() && index < 0; ++i)
+            if (same_name(library.entry(i).name, wanted_name)) index = i;
+        if (index < 0)
+            if (const std::optional<int> n = parse_int(wanted_name);
+                n && *n >= 1 && *n <= library.size())
+                index = *n - 1;
+        if (index < 0) return usage("no macro \"" + wanted_name + "\"; `macro list` shows them");
+        library.select(index);
+        if (library.macro_file(index).empty())
+            return failed("macro \"" + library.entry(index).name + "\" has no file to export");
+        if (!library.export_selected(a.positional[3]))
+            return failed("cannot write " + a.positional[3]);
+        return kExitDone;
+    }
+
+    // import: the file is named from where the command was given, the program runs elsewhere.
+    std::error_code ec;
+    std::string file = std::filesystem::absolute(a.positional[2], ec).string();
+    if (ec) file = a.positional[2];
+    if (!std::filesystem::is_regular_file(file, ec))
+        return usage("no macro file " + a.positional[2]);
+    if (program_devices()) {
+        const Remote::Reply reply = remote_->macro(target->path, {"import", file});
+        (reply.code == kExitDone ? out_ : err_)
+            << (reply.code == kExitDone ? "" : "tellunectl: ") << reply.text;
+        return reply.code;
+    }
+    std::string name;
+    using R = macro::MacroLibrary::ImportResult;
+    switch (library.import_file(file, &name)) {
+        case R::kImported:
+            break;
+        case R::kFull:
+            return usage("the library holds " + std::to_string(macro::kMaxMacros) +
+                         " macros already; nothing imported");
+        case R::kTooLarge:
+            return usage(a.positional[2] + " is too large for a macro file");
+        case R::kUnreadable:
+        case R::kNoPath:
+            return usage(a.positional[2] + " is no macro file");
+        case R::kWriteFailed:
+            return failed("the macro library could not be written");
+    }
+    out_ << name << "\n";
+    // As the window does after an import: the mouse gets the library's macros again.
+    hid::CCommandChannel channel(backend_);
+    device::MouseProtocol protocol(channel);
+    if (!channel.Connect(target->path)) return failed("cannot open " + target->path);
+    channel.SetWireless(target->slot && target->slot->kind == hid::kKindWirelessMouse);
+    const device::ConnectResult connected = protocol.connect_device();
+    if (connected.result != 1)
+        return failed("the mouse did not answer (" + std::to_string(connected.result) + ")");
+    if (protocol.write_macros(mouse_macro_folder()) != 0)
+        return failed("the mouse did not take the macros");
+    return kExitDone;
+}
+
 }  // namespace
 
 bool wants_emulation(const std::vector<std::string>& args) {
@@ -674,6 +923,8 @@ int run(const std::vector<std::string>& args, hid::HidBackend& backend, std::ost
     if (command == "rate") return runner.rate(*a);
     if (command == "lift") return runner.lift(*a);
     if (command == "profile") return runner.profile(*a);
+    if (command == "keymap") return runner.keymap(*a);
+    if (command == "macro") return runner.macro(*a);
     return runner.light(*a);
 }
 

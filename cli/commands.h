@@ -33,6 +33,8 @@ public:
     virtual Reply apply(const std::string& path, const std::string& request) = 0;
     // A profile command: `action` and its arguments as the command line gives them.
     virtual Reply profile(const std::string& path, const std::vector<std::string>& args) = 0;
+    // A macro library change ("import FILE") for the device at `path`.
+    virtual Reply macro(const std::string& path, const std::vector<std::string>& args) = 0;
 };
 
 // Runs one command line (without the program name). `backend` is what "--emulate" or the

@@ -11,7 +11,7 @@ _tellunectl() {
             *)
                 if [[ -z $command ]]; then
                     command=${words[i]}
-                elif [[ $command == profile && -z $action ]]; then
+                elif [[ ($command == profile || $command == macro) && -z $action ]]; then
                     action=${words[i]}
                 fi
                 ;;
@@ -20,7 +20,7 @@ _tellunectl() {
 
     local devices="mouse pad keyboard headset"
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "--emulate --json --help list dpi rate lift light profile" -- "$cur"))
+        COMPREPLY=($(compgen -W "--emulate --json --help list dpi rate lift light profile keymap macro" -- "$cur"))
         return
     fi
     case $prev in
@@ -84,6 +84,35 @@ _tellunectl() {
                 COMPREPLY=($(compgen -W "$devices" -- "$cur"))
             elif [[ $action == export || $action == import ]]; then
                 _filedir json
+            fi
+            ;;
+        keymap)
+            # keymap DEVICE BUTTON FUNCTION
+            local args=0
+            for ((i = 1; i < cword; i++)); do
+                [[ ${words[i]} != -* ]] && ((args++))
+            done
+            case $args in
+                1) COMPREPLY=($(compgen -W "mouse --help" -- "$cur")) ;;
+                2) COMPREPLY=($(compgen -W "left right middle side1 side2 dpi-up dpi-down fire
+                    button9 button10 button11" -- "$cur")) ;;
+                3)
+                    compopt -o nospace 2>/dev/null
+                    COMPREPLY=($(compgen -W "default disabled fixed key: mouse: dpi: media:
+                        system: swing: wheel: fire: macro: recoil:" -- "$cur"))
+                    [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != *: ]] && compopt +o nospace 2>/dev/null
+                    ;;
+            esac
+            ;;
+        macro)
+            if [[ -z $action ]]; then
+                COMPREPLY=($(compgen -W "list export import --help" -- "$cur"))
+            elif [[ $prev == "$action" ]]; then
+                COMPREPLY=($(compgen -W "mouse" -- "$cur"))
+            elif [[ $action == import ]]; then
+                _filedir mac
+            elif [[ $action == export ]]; then
+                _filedir
             fi
             ;;
     esac

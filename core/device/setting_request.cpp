@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/device/dpi_steps.h"
+#include "core/device/key_text.h"
 #include "core/device/pad_protocol.h"
 #include "core/hid/device_slots.h"
 #include "core/profile/profile_data.h"
@@ -57,6 +58,11 @@ std::string check_request(const SettingRequest& r, int kind) {
                                                                        : "no such report rate";
         case W::lift:
             return in(r.lift, 0, kLiftSettings - 1) ? std::string{} : range("the lift", 1, 3);
+        case W::keymap:
+            if (r.key < 0 || r.key >= kMouseButtons) return range("the button", 1, kMouseButtons);
+            if (!r.use_default && !function_offered(r.code, kDeviceModeMouse))
+                return "no such key function";
+            return {};
         case W::light: {
             const LightChange& l = r.light;
             if (l.empty()) return "nothing to change";
@@ -105,6 +111,17 @@ Json::Value request_to_json(const SettingRequest& r) {
                 v["colour"] = text;
             }
             break;
+        case W::keymap:
+            v["what"] = "keymap";
+            v["key"] = r.key;
+            if (r.use_default) {
+                v["default"] = true;
+            } else {
+                v["type"] = r.code.type;
+                v["param1"] = r.code.param1;
+                v["param2"] = r.code.param2;
+            }
+            break;
     }
     return v;
 }
@@ -135,6 +152,19 @@ std::optional<SettingRequest> request_from_json(const Json::Value& v) {
             if (!v["colour"].isString() || !(r.light.colour = parse_colour(v["colour"].asString())))
                 bad = true;
         }
+    } else if (what == "keymap") {
+        r.what = SettingRequest::What::keymap;
+        r.key = int_member(v, "key", bad).value_or(-1);
+        if (v.isMember("default")) {
+            if (!v["default"].isBool()) return std::nullopt;
+            r.use_default = v["default"].asBool();
+        }
+        const auto byte = [&](const char* name) {
+            const int b = int_member(v, name, bad).value_or(r.use_default ? 0 : -1);
+            if (b < 0 || b > 0xFF) bad = true;
+            return uint8_t(b);
+        };
+        r.code = {byte("type"), byte("param1"), byte("param2")};
     } else {
         return std::nullopt;
     }
@@ -168,8 +198,27 @@ void apply_to_mouse(const SettingRequest& r, MouseSettings& s, CMouseProfiledata
             profile.write_system_words(s.system);
             break;
         case W::light:
+        case W::keymap:
             break;
     }
+}
+
+std::string apply_keymap(const SettingRequest& r, std::vector<KeyAssignmentRecord>& keys,
+                         size_t macros) {
+    if (r.what != SettingRequest::What::keymap) return "not a key request";
+    if (r.key < 0 || size_t(r.key) >= keys.size())
+        return "the mouse's profile has no button " + std::to_string(r.key + 1);
+    KeyAssignmentRecord& key = keys[size_t(r.key)];
+    KeyFunction f = current_function(key);
+    const KeyFunction def = default_function(key);
+    const FunctionCode c = r.use_default ? FunctionCode{def.type, def.param1, def.param2} : r.code;
+    if (!r.use_default && (c.type == kFnMacro || c.type == kFnMacroRepeat) && c.param1 >= macros)
+        return "the macro library has no macro " + std::to_string(c.param1 + 1);
+    f.type = c.type;
+    f.param1 = c.param1;
+    f.param2 = c.param2;
+    set_current_function(key, f);
+    return {};
 }
 
 LightSettings changed_light(const LightChange& change, const LightSettings& old) {

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "core/device/key_functions.h"
 #include "core/device/mouse_protocol.h"
 #include "core/profile/profile_records.h"
 
@@ -32,13 +34,17 @@ struct LightChange {
 };
 
 struct SettingRequest {
-    enum class What { dpi, rate, lift, light };
+    enum class What { dpi, rate, lift, light, keymap };
     What what = What::dpi;
     // dpi: stage (0-based) with its slider step, and/or the active stage; -1 when not given.
     int stage = -1, step = -1, active = -1;
     int rate_index = -1;  // into kReportRatesHz
     int lift = -1;        // 0-based
     LightChange light;
+    // keymap: the key (0-based) and its function, or its default function.
+    int key = -1;
+    bool use_default = false;
+    FunctionCode code;
 };
 
 // The highest light mode `kind` offers from outside (the pad shows modes above 8 as 0).
@@ -54,6 +60,11 @@ std::optional<SettingRequest> request_from_json(const Json::Value& v);
 // The mouse's dpi, rate and lift requests into its settings and its profile, as the page's
 // controls store them. The caller saves the profile and writes the settings.
 void apply_to_mouse(const SettingRequest& r, MouseSettings& settings, CMouseProfiledata& profile);
+
+// Key `r.key` of `keys` takes the function of a keymap request, as the key panel stores it;
+// a macro must be one of the `macros` the library holds. Empty when done, else why not.
+std::string apply_keymap(const SettingRequest& r, std::vector<KeyAssignmentRecord>& keys,
+                         size_t macros);
 
 // The light settings after `change`; a colour given makes the device one colour.
 LightSettings changed_light(const LightChange& change, const LightSettings& old);

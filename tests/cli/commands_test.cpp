@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/hid/command_channel.h"
+#include "core/macro/macro_library.h"
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "test_support/temp_dir.h"
@@ -403,7 +404,8 @@ TEST_F(CliTest, BadProfileInputExitsTwoAndChangesNoFile) {
 }
 
 TEST_F(CliTest, HelpForEveryCommand) {
-    for (const char* command : {"list", "dpi", "rate", "lift", "light", "profile"}) {
+    for (const char* command :
+         {"list", "dpi", "rate", "lift", "light", "profile", "keymap", "macro"}) {
         const Result r = run({command, "--help"});
         EXPECT_EQ(r.code, kExitDone) << command;
         EXPECT_NE(r.out.find(std::string("tellunectl ") + command), std::string::npos) << r.out;
@@ -412,6 +414,196 @@ TEST_F(CliTest, HelpForEveryCommand) {
     EXPECT_EQ(r.code, kExitDone);
     EXPECT_NE(r.out.find("Exit codes"), std::string::npos);
     EXPECT_EQ(received(*mouse_), 0u);
+}
+
+// The mouse's key table as the emulated mouse was built: button i in slot i, sixteen slots.
+std::vector<uint8_t> factory_keys() {
+    std::vector<uint8_t> table = {0x10, 0x01, 0x00, 0x10, 0x02, 0x00, 0x10, 0x04, 0x00, 0x10, 0x10,
+                                  0x00, 0x10, 0x08, 0x00, 0x13, 0x01, 0x00, 0x13, 0x02, 0x00, 0xA0,
+                                  0x02, 0x00, 0x13, 0x03, 0x00, 0xA0, 0x1B, 0x00, 0x16, 0x90, 0x01};
+    table.resize(48);
+    return table;
+}
+
+const char kMacroFile[] = R"({"Events": [{"Action":"down","Button":4,"Type":10,"Delay":"300"},)"
+                          R"({"Action":"up","Button":4,"Type":10,"Delay":"5"}], "Extra": "kept"})";
+
+TEST_F(CliTest, KeymapReachesTheMouseAndTheProfile) {
+    ASSERT_EQ(mouse_->key_table(), factory_keys());
+    const std::vector<std::vector<std::string>> commands = {
+        {"keymap", "mouse", "side1", "key:ctrl+c"},
+        {"keymap", "emu/mouse0", "3", "media:volume-up"},
+        {"keymap", "mouse", "dpi-up", "swing:count=5,delay=2,speed=3,direction=1"},
+        {"keymap", "mouse", "fire", "disabled"},
+        {"keymap", "mouse", "RIGHT", "mouse:back"},
+    };
+    for (const auto& args : commands) {
+        const Result r = run(args);
+        ASSERT_EQ(r.code, kExitDone) << args[3] << ": " << r.err;
+    }
+    // Worked out by hand: slot 3 Ctrl+C (0x20 0x01 0x06), slot 2 consumer usage 0x00E9 low
+    // byte first, slot 5 swing 0x23 with 0x80 + 5, slot 7 0xA0 0 0, slot 1 button 4 (0x08).
+    std::vector<uint8_t> want = factory_keys();
+    const auto put = [&](size_t slot, std::vector<uint8_t> code) {
+        std::copy(code.begin(), code.end(), want.begin() + long(3 * slot));
+    };
+    put(3, {0x20, 0x01, 0x06});
+    put(2, {0x30, 0xE9, 0x00});
+    put(5, {0x11, 0x23, 0x85});
+    put(7, {0xA0, 0x00, 0x00});
+    put(1, {0x10, 0x08, 0x00});
+    EXPECT_EQ(mouse_->key_table(), want);
+
+    // The profile holds them: the listing reads it back as the same texts.
+    const Result listed = run({"--json", "keymap", "mouse"});
+    ASSERT_EQ(listed.code, kExitDone) << listed.err;
+    const Json::Value keys = parse(listed.out);
+    ASSERT_EQ(keys.size(), 11u);
+    EXPECT_EQ(keys[3]["function"].asString(), "key:ctrl+c");
+    EXPECT_EQ(keys[2]["function"].asString(), "media:volume-up");
+    EXPECT_EQ(keys[5]["function"].asString(), "swing:count=5,delay=2,speed=3,direction=1");
+    EXPECT_EQ(keys[7]["function"].asString(), "disabled");
+    EXPECT_FALSE(keys[3]["default"].asBool());
+    EXPECT_TRUE(keys[0]["default"].asBool());
+    EXPECT_EQ(keys[0]["name"].asString(), "left");
+
+    // "default" brings a button's own function back.
+    ASSERT_EQ(run({"keymap", "mouse", "4", "default"}).code, kExitDone);
+    put(3, {0x10, 0x10, 0x00});
+    EXPECT_EQ(mouse_->key_table(), want);
+
+    // A fresh connection reads the table the mouse now holds: nothing was lost on the way.
+    ASSERT_EQ(run({"keymap", "mouse", "1", "key:a"}).code, kExitDone);
+    put(0, {0x20, 0x00, 0x04});
+    EXPECT_EQ(mouse_->key_table(), want);
+}
+
+TEST_F(CliTest, BadKeymapAndMacroInputExitsTwoAndChangesNothing) {
+    ASSERT_EQ(run({"keymap", "mouse", "2", "key:b"}).code, kExitDone);
+    const std::string macro_file = tmp_.file("m.mac");
+    std::ofstream(macro_file) << kMacroFile;
+    const std::string not_json = tmp_.file("bad.mac");
+    std::ofstream(not_json) << "{\"Events\": [";
+    const std::string array = tmp_.file("array.mac");
+    std::ofstream(array) << "[1, 2]";
+    ASSERT_EQ(run({"macro", "import", "mouse", macro_file}).code, kExitDone);
+    const auto files = data_files();
+    const auto keys = mouse_->key_table();
+    const auto macros = mouse_->macro_area();
+    mouse_->log().clear();
+
+    const std::vector<std::vector<std::string>> cases = {
+        {"keymap"},
+        {"keymap", "mouse", "1"},
+        {"keymap", "mouse", "0", "key:a"},
+        {"keymap", "mouse", "12", "key:a"},
+        {"keymap", "mouse", "thumb", "key:a"},
+        {"keymap", "mouse", "1", "key:nosuchkey"},
+        {"keymap", "mouse", "1", "key:ctrl+"},
+        {"keymap", "mouse", "1", "media:a"},
+        {"keymap", "mouse", "1", "swing:count=200"},
+        {"keymap", "mouse", "1", "macro:nosuchmacro"},
+        {"keymap", "mouse", "1", "macro:macro_1,mode=9"},
+        {"keymap", "mouse", "1", "code:200004"},
+        {"keymap", "mouse", "1", "key:a", "extra"},
+        {"keymap", "mouse", "1", "--bogus", "x"},
+        {"keymap", "pad", "1", "key:a"},
+        {"keymap", "keyboard", "1", "key:a"},
+        {"macro"},
+        {"macro", "list"},
+        {"macro", "erase", "mouse"},
+        {"macro", "list", "mouse", "extra"},
+        {"macro", "export", "mouse", "nosuchmacro", tmp_.file("x.mac")},
+        {"macro", "export", "mouse", "2", tmp_.file("x.mac")},
+        {"macro", "export", "mouse", "macro_1"},
+        {"macro", "import", "mouse"},
+        {"macro", "import", "mouse", tmp_.file("missing.mac")},
+        {"macro", "import", "mouse", not_json},
+        {"macro", "import", "mouse", array},
+        {"macro", "import", "mouse", tmp_.path().string()},
+        {"macro", "import", "pad", macro_file},
+    };
+    for (const auto& args : cases) {
+        const Result r = run(args);
+        EXPECT_EQ(r.code, kExitUsage) << testing::PrintToString(args) << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty());
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_EQ(run({"keymap", "headset0", "1", "key:a"}).code, kExitNoDevice);
+    EXPECT_EQ(data_files(), files);
+    EXPECT_EQ(mouse_->key_table(), keys);
+    EXPECT_EQ(mouse_->macro_area(), macros);
+    EXPECT_TRUE(writes(*mouse_).empty());
+}
+
+TEST_F(CliTest, MacroImportExportRoundTripAndKeysPlayingIt) {
+    const std::string source = tmp_.file("source.mac");
+    std::ofstream(source) << kMacroFile;
+    const Result none = run({"--json", "macro", "list", "mouse"});
+    ASSERT_EQ(none.code, kExitDone) << none.err;
+    EXPECT_EQ(parse(none.out).size(), 0u);
+
+    const Result imported = run({"macro", "import", "mouse", source});
+    ASSERT_EQ(imported.code, kExitDone) << imported.err;
+    EXPECT_EQ(imported.out, "macro_1\n");
+    // The mouse got the library at once: AA 55, length 16 + 6 + 8 = 30, one macro at 18 with
+    // two events (300 ms key 4 down, 5 ms key 4 up).
+    const std::vector<uint8_t> area = mouse_->macro_area();
+    ASSERT_GE(area.size(), 30u);
+    EXPECT_EQ(std::vector<uint8_t>(area.begin(), area.begin() + 30),
+              (std::vector<uint8_t>{0xaa, 0x55, 0x1e, 0x00, 0x01, 0x00, 0,    0,    0,    0,
+                                    0,    0,    0,    0,    0,    0,    0x12, 0x00, 0x02, 0x00,
+                                    0x00, 0x00, 0x2c, 0x01, 0x8a, 0x04, 0x05, 0x00, 0x0a, 0x04}));
+    ASSERT_EQ(run({"macro", "import", "mouse", source}).out, "macro_2\n");
+
+    const Result listed = run({"--json", "macro", "list", "mouse"});
+    const Json::Value list = parse(listed.out);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1]["index"].asInt(), 2);
+    EXPECT_EQ(list[1]["name"].asString(), "macro_2");
+
+    // Exported by name (any letter case) and by number: the bytes imported, unchanged.
+    const auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    ASSERT_EQ(run({"macro", "export", "mouse", "MACRO_2", tmp_.file("a.mac")}).code, kExitDone);
+    ASSERT_EQ(run({"macro", "export", "mouse", "1", tmp_.file("b.mac")}).code, kExitDone);
+    EXPECT_EQ(read(tmp_.file("a.mac")), kMacroFile);
+    EXPECT_EQ(read(tmp_.file("b.mac")), kMacroFile);
+    EXPECT_EQ(run({"macro", "export", "mouse", "1", tmp_.file("no/such/dir/c.mac")}).code,
+              kExitDeviceFailed);
+
+    // A key plays the second macro, repeated three times: 0x71, index 1, 3.
+    ASSERT_EQ(run({"keymap", "mouse", "fire", "macro:macro_2,repeat=3"}).code, kExitDone);
+    const std::vector<uint8_t> table = mouse_->key_table();
+    ASSERT_EQ(table.size(), 48u);
+    EXPECT_EQ(std::vector<uint8_t>(table.begin() + 21, table.begin() + 24),
+              (std::vector<uint8_t>{0x71, 0x01, 0x03}));
+    const Result keys = run({"keymap", "mouse"});
+    EXPECT_NE(keys.out.find("8\tfire\tmacro:macro_2,repeat=3\n"), std::string::npos) << keys.out;
+}
+
+TEST_F(CliTest, MacroImportIsRefusedWhenTheLibraryIsFull) {
+    const std::string source = tmp_.file("source.mac");
+    std::ofstream(source) << kMacroFile;
+    for (int i = 0; i < macro::kMaxMacros; ++i)
+        ASSERT_EQ(run({"macro", "import", "mouse", source}).code, kExitDone) << i;
+    const auto files = data_files();
+    mouse_->log().clear();
+    const Result full = run({"macro", "import", "mouse", source});
+    EXPECT_EQ(full.code, kExitUsage);
+    EXPECT_NE(full.err.find("50"), std::string::npos) << full.err;
+    EXPECT_EQ(data_files(), files);
+    EXPECT_TRUE(writes(*mouse_).empty());
+}
+
+TEST_F(CliTest, KeymapFailureOnTheMouseExitsOne) {
+    // The key table write (command 9) is answered with status 0xFF.
+    mouse_->fail_chunk(0xFF, 1, 9);
+    const Result r = run({"keymap", "mouse", "1", "key:a"});
+    EXPECT_EQ(r.code, kExitDeviceFailed);
+    EXPECT_NE(r.err.find("refused"), std::string::npos) << r.err;
 }
 
 }  // namespace

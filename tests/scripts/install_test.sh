@@ -53,8 +53,12 @@ completed=$(bash -c '
     COMP_WORDS=(tellunectl --emulate pro); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
     COMP_WORDS=(tellunectl profile ap); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
     COMP_WORDS=(tellunectl profile apply m); COMP_CWORD=3; _tellunectl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl keymap mouse si); COMP_CWORD=3; _tellunectl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl --emulate keymap mouse 1 me); COMP_CWORD=5; _tellunectl
+    echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl macro ex); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
 ' _ "$completion" 2>&1)
-if [ "$completed" != $'profile\napply\nmouse' ]; then
+if [ "$completed" != $'profile\napply\nmouse\nside1 side2\nmedia:\nexport' ]; then
     echo "FAIL: the bash completion gives: $completed"; failures=$((failures + 1))
 fi
 exit $((failures > 0))

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDBusMessage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <atomic>
 #include <fstream>
 #include <map>
@@ -22,7 +25,9 @@
 #include "test_support/wait.h"
 #include "ui/device/mouse_device.h"
 #include "ui/device/mouse_pad_device.h"
+#include "ui/editors/key_set_control_ui.h"
 #include "ui/editors/light_control_ui.h"
+#include "ui/macro/macro_control_ui.h"
 #include "ui/profile/device_profile_ui.h"
 
 namespace tellune::ui {
@@ -308,6 +313,114 @@ TEST_F(CliThroughProgram, ProfilesThroughTheProgram) {
     CDeviceProfileUI* bar = find_profile_bar(mouse_page());
     EXPECT_EQ(bar->name(), "Fast");
     EXPECT_EQ(mouse_page()->findChild<QLineEdit*>(QStringLiteral("DPI_edit_0"))->text(), "3200");
+}
+
+// The function text of key list row `row` on `page`.
+QString key_row_text(QWidget* page, int row) {
+    auto* list = page->findChild<QListWidget*>(QStringLiteral("device_setkeyinfo_list"));
+    if (!list || row >= list->count()) return {};
+    QWidget* widget = list->itemWidget(list->item(row));
+    auto* label = widget ? widget->findChild<QLabel*>(QStringLiteral("key_row_function")) : nullptr;
+    return label ? label->toolTip() : QString();
+}
+
+TEST_F(CliThroughProgram, KeymapAndMacroImportGiveTheSameBytesAndShowOnThePage) {
+    emulator::EmulatedBackend own;
+    auto own_mouse = emulator::make_mouse();
+    own.plug(own_mouse);
+    const std::string source = dir_.file("reload.mac");
+    {
+        std::ofstream(source)
+            << R"({"Events": [{"Action":"down","Button":4,"Type":10,"Delay":"300"},)"
+               R"({"Action":"up","Button":4,"Type":10,"Delay":"5"}]})";
+    }
+    // The key panel shows side button 1 while its function changes from outside.
+    CTarvexMouseDevice* page = mouse_page();
+    page->select_key(3);
+
+    const Result imported = through_program({"--emulate", "macro", "import", "mouse", source});
+    ASSERT_EQ(imported.code, cli::kExitDone) << imported.err;
+    EXPECT_EQ(imported.out, "macro_1\n");
+    ASSERT_EQ(directly({"--emulate", "macro", "import", "mouse", source}, own).code,
+              cli::kExitDone);
+    const std::vector<uint8_t> area = mouse_->macro_area();
+    EXPECT_EQ(area, own_mouse->macro_area());
+    ASSERT_GE(area.size(), 30u);
+    EXPECT_EQ(area[0], 0xAA);
+    EXPECT_EQ(area[4], 1) << "one macro";
+    // The macro page and the key panel's macro list follow the library.
+    CMacroControlUI* macros = find_macro_control(page);
+    ASSERT_NE(macros, nullptr);
+    EXPECT_EQ(macros->names(), QStringList{QStringLiteral("macro_1")});
+    auto* macro_combo = page->findChild<QComboBox*>(QStringLiteral("keyset_macro_combo"));
+    ASSERT_NE(macro_combo, nullptr);
+    ASSERT_EQ(macro_combo->count(), 1);
+    EXPECT_EQ(macro_combo->itemText(0), "macro_1");
+
+    const std::vector<std::vector<std::string>> commands = {
+        {"--emulate", "keymap", "mouse", "side1", "key:ctrl+c"},
+        {"--emulate", "keymap", "mouse", "fire", "macro:macro_1,repeat=3"},
+        {"--emulate", "keymap", "emu/mouse0", "2", "media:volume-up"},
+    };
+    for (const auto& args : commands) {
+        const Result remote = through_program(args);
+        ASSERT_EQ(remote.code, cli::kExitDone) << args[4] << ": " << remote.err;
+        const Result direct = directly(args, own);
+        ASSERT_EQ(direct.code, cli::kExitDone) << args[4] << ": " << direct.err;
+        EXPECT_EQ(mouse_->key_table(), own_mouse->key_table()) << args[4];
+    }
+    // By hand: slot 3 Ctrl+C, slot 7 macro 0 three times, slot 1 consumer usage 0x00E9.
+    const std::vector<uint8_t> keys = mouse_->key_table();
+    ASSERT_EQ(keys.size(), 48u);
+    EXPECT_EQ(std::vector<uint8_t>(keys.begin() + 9, keys.begin() + 12),
+              (std::vector<uint8_t>{0x20, 0x01, 0x06}));
+    EXPECT_EQ(std::vector<uint8_t>(keys.begin() + 21, keys.begin() + 24),
+              (std::vector<uint8_t>{0x71, 0x00, 0x03}));
+    EXPECT_EQ(std::vector<uint8_t>(keys.begin() + 3, keys.begin() + 6),
+              (std::vector<uint8_t>{0x30, 0xE9, 0x00}));
+
+    // The page shows it at once: the panel on the keyboard page with Ctrl, the list rows.
+    auto* functions = page->findChild<QComboBox*>(QStringLiteral("keyset_function_combo"));
+    ASSERT_NE(functions, nullptr);
+    EXPECT_EQ(functions->currentData().toString(), "6");
+    EXPECT_TRUE(key_row_text(page, 7).contains(QStringLiteral("macro_1")))
+        << key_row_text(page, 7).toStdString();
+    EXPECT_NE(key_row_text(page, 3), key_row_text(page, 4));
+    // And the profile file the bar shows holds it.
+    const Json::Value stored =
+        read_json(find_profile_bar(page)->selected_profile_file())["Device"][0];
+    EXPECT_NE(stored.toStyledString().find("KeyList"), std::string::npos);
+
+    // Refused: a macro the library lacks, a button past the list, from any bus client.
+    const auto files = files_under(dir_.file("home"));
+    const std::vector<uint8_t> before = mouse_->key_table();
+    EXPECT_EQ(through_program({"--emulate", "keymap", "mouse", "1", "macro:macro_2"}).code,
+              cli::kExitUsage);
+    EXPECT_EQ(through_program({"--emulate", "keymap", "mouse", "12", "key:a"}).code,
+              cli::kExitUsage);
+    EXPECT_EQ(
+        through_program({"--emulate", "macro", "import", "mouse", dir_.file("none.mac")}).code,
+        cli::kExitUsage);
+    const QString path = QString::fromStdString(page->ConnectedSlot().path);
+    for (const char* hostile :
+         {"{\"what\":\"keymap\",\"key\":0,\"type\":112,\"param1\":5,\"param2\":0}",
+          "{\"what\":\"keymap\",\"key\":40,\"default\":true}",
+          "{\"what\":\"keymap\",\"key\":0,\"type\":85,\"param1\":0,\"param2\":0}"}) {
+        QDBusMessage m = QDBusMessage::createMethodCall(
+            cli::BusRemote::kService, cli::BusRemote::kPath, cli::BusRemote::kInterface, "Apply");
+        m.setArguments({path, QString::fromLatin1(hostile)});
+        QDBusMessage reply;
+        std::atomic<bool> done{false};
+        std::thread t([&] {
+            reply = client_.call(m, QDBus::Block, 10000);
+            done = true;
+        });
+        tellune::test::wait_until([&] { return done.load(); }, 15000);
+        t.join();
+        EXPECT_EQ(reply.arguments().value(0).toInt(), cli::kExitUsage) << hostile;
+    }
+    EXPECT_EQ(files_under(dir_.file("home")), files);
+    EXPECT_EQ(mouse_->key_table(), before);
 }
 
 }  // namespace

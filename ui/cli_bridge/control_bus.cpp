@@ -3,6 +3,7 @@
 #include "core/device/device_listing.h"
 #include "core/device/setting_request.h"
 #include "core/hid/device_slots.h"
+#include "core/macro/macro_library.h"
 #include "core/platform/platform.h"
 #include "core/profile/json_file.h"
 #include "core/profile/profile_commands.h"
@@ -12,6 +13,9 @@
 #include "ui/device/mouse_device.h"
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/editors/light_control_ui.h"
+#include "ui/macro/macro_control_ui.h"
+#include "ui/macro/macro_names.h"
+#include "ui/macro/macro_owner.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui/profile/profile_bar.h"
 
@@ -87,7 +91,24 @@ int ControlBus::Apply(const QString& path, const QString& request, QString& mess
         return kUsage;
     }
     int written = 0;
-    if (r->what == device::SettingRequest::What::light) {
+    if (r->what == device::SettingRequest::What::keymap) {
+        // As the key panel's save: stored, written to the mouse, saved, shown.
+        auto* mouse = qobject_cast<CTarvexMouseDevice*>(page);
+        if (!mouse) {
+            message = QStringLiteral("this command is for a mouse");
+            return kUsage;
+        }
+        std::vector<KeyAssignmentRecord> keys = mouse->Protocol().settings().keys;
+        const std::string why = device::apply_keymap(*r, keys, size_t(mouse->MacroNames().size()));
+        if (!why.empty() || !mouse->key_assignable(r->key)) {
+            message = QString::fromStdString(why.empty() ? "this button cannot be assigned" : why);
+            return kUsage;
+        }
+        mouse->store_key_function(r->key, device::current_function(keys[size_t(r->key)]));
+        written = mouse->write_keys();
+        mouse->save_keys();
+        mouse->show_selected_key();
+    } else if (r->what == device::SettingRequest::What::light) {
         // As the lighting panel does: the device leaves the synchronised light, the profile
         // is saved, the device written, and the panel shows the new settings.
         const LightSettings s =
@@ -156,6 +177,65 @@ int ControlBus::Profile(const QString& path, const QStringList& args, QString& o
             return kFailed;
         }
     }
+    return kDone;
+}
+
+int ControlBus::Macro(const QString& path, const QStringList& args, QString& output) {
+    if (!wnd_.running()) {
+        output = QStringLiteral("the computer is going to sleep\n");
+        return kFailed;
+    }
+    CTarvexUSBDevice* page = page_at(path);
+    if (!page) {
+        output = QStringLiteral("no such device: ") + path + QLatin1Char('\n');
+        return kNoDevice;
+    }
+    auto* owner = dynamic_cast<MacroOwner*>(page);
+    if (args.size() != 2 || args[0] != QLatin1String("import") || !owner) {
+        output = QStringLiteral("not a macro request for this device\n");
+        return kUsage;
+    }
+    // The macro page imports when it is there, so its list shows the new macro selected.
+    using R = macro::MacroLibrary::ImportResult;
+    R result;
+    QString name;
+    CMacroControlUI* control = find_macro_control(page);
+    if (control) {
+        result = control->import_macro(args[1], &name);
+    } else {
+        macro::MacroLibrary library(page->UserDataFolder());
+        library.load();
+        std::string imported;
+        result = library.import_file(args[1].toStdString(), &imported);
+        name = QString::fromStdString(imported);
+    }
+    switch (result) {
+        case R::kImported:
+            break;
+        case R::kFull:
+            output = QStringLiteral("the library holds %1 macros already; nothing imported\n")
+                         .arg(macro::kMaxMacros);
+            return kUsage;
+        case R::kTooLarge:
+            output = args[1] + QStringLiteral(" is too large for a macro file\n");
+            return kUsage;
+        case R::kUnreadable:
+        case R::kNoPath:
+            output = args[1] + QStringLiteral(" is no macro file\n");
+            return kUsage;
+        case R::kWriteFailed:
+            output = QStringLiteral("the macro library could not be written\n");
+            return kFailed;
+    }
+    owner->macro_names_changed(
+        control ? control->names()
+                : read_macro_names(page->UserDataFolder() + macro::kLibraryFileName));
+    const int written = page->write_macros();
+    if (written != 0) {
+        output = QStringLiteral("the device did not take the macros (%1)\n").arg(written);
+        return kFailed;
+    }
+    output = name + QLatin1Char('\n');
     return kDone;
 }
 

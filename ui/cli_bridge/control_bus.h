@@ -6,6 +6,8 @@
 //   method Apply(s path, s request) -> (i, s)     a setting request (JSON) for the device at
 //                                                  `path`; exit code and, on failure, why
 //   method Profile(s path, as args) -> (i, s)     a profile command; exit code and output
+//   method Macro(s path, as args) -> (i, s)       "import FILE" into the device's macro
+//                                                  library; exit code and the new name or why
 // Each request does what the device page does for the same change: profile saved, device
 // written, page refreshed. Requests are checked again here: any program may call.
 
@@ -34,6 +36,7 @@ public slots:
     Q_SCRIPTABLE QString ListDevices();
     Q_SCRIPTABLE int Apply(const QString& path, const QString& request, QString& message);
     Q_SCRIPTABLE int Profile(const QString& path, const QStringList& args, QString& output);
+    Q_SCRIPTABLE int Macro(const QString& path, const QStringList& args, QString& output);
 
 private:
     // The connected page whose interface path is `path`, or nullptr.

@@ -96,3 +96,81 @@ TEST(SettingRequest, ChangedLightKeepsWhatWasNotAsked) {
 
 }  // namespace
 }  // namespace tellune::device
+
+namespace tellune::device {
+namespace {
+
+KeyAssignmentRecord key(uint8_t type, uint8_t p1, uint8_t p2, uint8_t dt, uint8_t d1, uint8_t d2) {
+    KeyAssignmentRecord k{};
+    k.key_index = 3;
+    k.type = type;
+    k.param1 = p1;
+    k.param2 = p2;
+    k.spare = 0x5A;
+    k.default_key_index = 3;
+    k.default_type = dt;
+    k.default_param1 = d1;
+    k.default_param2 = d2;
+    return k;
+}
+
+TEST(SettingRequest, KeymapCrossesTheBusAndIsCheckedAgainstTheKeysAndMacros) {
+    SettingRequest r;
+    r.what = SettingRequest::What::keymap;
+    r.key = 1;
+    r.code = {0x70, 2, 3};
+    SettingRequest back = request_from_json(request_to_json(r)).value();
+    EXPECT_EQ(back.what, SettingRequest::What::keymap);
+    EXPECT_EQ(back.key, 1);
+    EXPECT_FALSE(back.use_default);
+    EXPECT_EQ(back.code.type, 0x70);
+    EXPECT_EQ(back.code.param1, 2);
+    EXPECT_EQ(back.code.param2, 3);
+    EXPECT_EQ(check_request(back, hid::kKindMouse), "");
+    EXPECT_NE(check_request(back, hid::kKindMousePad), "");
+
+    std::vector<KeyAssignmentRecord> keys = {key(0x10, 1, 0, 0x10, 1, 0),
+                                             key(0x20, 0, 4, 0x10, 2, 0)};
+    // Macro 2 needs a library of three.
+    EXPECT_NE(apply_keymap(back, keys, 2), "");
+    EXPECT_EQ(keys[1].type, 0x20) << "a refused request changes nothing";
+    EXPECT_EQ(apply_keymap(back, keys, 3), "");
+    EXPECT_EQ(keys[1].type, 0x70);
+    EXPECT_EQ(keys[1].param1, 2);
+    EXPECT_EQ(keys[1].param2, 3);
+    EXPECT_EQ(keys[1].key_index, 3) << "the key index stays";
+    EXPECT_EQ(keys[1].spare, 0x5A) << "the spare byte stays";
+    EXPECT_EQ(keys[0].param1, 1);
+
+    // The default comes from the key's own default record.
+    SettingRequest def = from("{\"what\":\"keymap\",\"key\":1,\"default\":true}");
+    EXPECT_TRUE(def.use_default);
+    EXPECT_EQ(check_request(def, hid::kKindMouse), "");
+    EXPECT_EQ(apply_keymap(def, keys, 0), "");
+    EXPECT_EQ(keys[1].type, 0x10);
+    EXPECT_EQ(keys[1].param1, 2);
+    EXPECT_EQ(keys[1].param2, 0);
+    // A button the profile lacks.
+    SettingRequest far =
+        from("{\"what\":\"keymap\",\"key\":5,\"type\":16,\"param1\":1,\"param2\":0}");
+    EXPECT_EQ(check_request(far, hid::kKindMouse), "");
+    EXPECT_NE(apply_keymap(far, keys, 0), "");
+
+    for (const char* bad :
+         {"{\"what\":\"keymap\",\"key\":0,\"type\":256,\"param1\":0,\"param2\":0}",
+          "{\"what\":\"keymap\",\"key\":0,\"type\":16,\"param1\":-1,\"param2\":0}",
+          "{\"what\":\"keymap\",\"key\":0,\"type\":16,\"param1\":1}",
+          "{\"what\":\"keymap\",\"key\":0,\"default\":1}",
+          "{\"what\":\"keymap\",\"key\":\"0\",\"default\":true}"})
+        EXPECT_FALSE(request_from_json(parse_json(bad)).has_value()) << bad;
+    for (const char* bad :
+         {"{\"what\":\"keymap\",\"default\":true}",
+          "{\"what\":\"keymap\",\"key\":11,\"default\":true}",
+          "{\"what\":\"keymap\",\"key\":0,\"type\":85,\"param1\":0,\"param2\":0}",
+          "{\"what\":\"keymap\",\"key\":0,\"type\":0,\"param1\":0,\"param2\":0}",
+          "{\"what\":\"keymap\",\"key\":0,\"type\":160,\"param1\":9,\"param2\":0}"})
+        EXPECT_NE(check_request(from(bad), hid::kKindMouse), "") << bad;
+}
+
+}  // namespace
+}  // namespace tellune::device
