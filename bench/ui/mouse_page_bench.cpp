@@ -129,7 +129,7 @@ void BM_IdleCpuWithAnimatedPage(benchmark::State& state) {
         if (auto* led = program.wnd->current_page()->findChild<CDeviceKeyButtonUI*>(
                 QStringLiteral("light_0")))
             led->parentWidget()->installEventFilter(&picture_paints);
-        const std::map<int, double> threads_before = thread_cpu_ns();
+        const std::map<int, ThreadCpu> threads_before = thread_cpu_ns();
         const double cpu_before = cpu_seconds();
         const auto start = std::chrono::steady_clock::now();
         run_for(int(state.range(0)));
@@ -140,15 +140,7 @@ void BM_IdleCpuWithAnimatedPage(benchmark::State& state) {
         state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
         state.counters["picture_paints_per_second"] = picture_paints.paints / wall;
         // The interface thread's share against the rest (scan, light, input, status).
-        const int interface_thread = int(getpid());
-        double interface_ns = 0, others_ns = 0;
-        for (const auto& [tid, ns] : thread_cpu_ns()) {
-            const auto it = threads_before.find(tid);
-            const double used = ns - (it == threads_before.end() ? 0 : it->second);
-            (tid == interface_thread ? interface_ns : others_ns) += used;
-        }
-        state.counters["interface_thread_percent"] = 100.0 * interface_ns / 1e9 / wall;
-        state.counters["other_threads_percent"] = 100.0 * others_ns / 1e9 / wall;
+        split_thread_cpu(state.counters, threads_before, wall);
     }
 }
 BENCHMARK(BM_IdleCpuWithAnimatedPage)

@@ -60,6 +60,7 @@ bool FrameSender::idle() const {
 }
 
 void FrameSender::run() {
+    name_this_thread("tl-send");
     std::vector<uint8_t> frame;
     std::unique_lock lock(mutex_);
     while (true) {

@@ -105,6 +105,7 @@ LightSyncRunner::~LightSyncRunner() {
 }
 
 void LightSyncRunner::run(std::stop_token token) {
+    name_this_thread("tl-sync");
     using std::chrono::milliseconds;
     const Clock::time_point epoch = Clock::now();
     const auto ms_since = [epoch](Clock::time_point t) {

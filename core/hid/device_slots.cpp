@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "core/hid/hid_path.h"
+#include "core/platform/platform.h"
 
 namespace tellune::hid {
 
@@ -227,6 +228,7 @@ void DeviceScanner::Stop() {
 }
 
 void DeviceScanner::run(int period_ms) {
+    name_this_thread("tl-scan");
     std::unique_lock lock(stop_mutex_);
     while (!stop_) {
         lock.unlock();

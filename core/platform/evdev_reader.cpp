@@ -112,6 +112,7 @@ void EvdevReader::stop() {
 }
 
 void EvdevReader::run(std::vector<int> fds, Handler handler) {
+    name_this_thread("tl-evdev");
     // A read may end inside a record (a pipe in the tests can split one); the rest follows.
     std::vector<std::vector<uint8_t>> pending(fds.size());
     std::array<uint8_t, sizeof(input_event) * 64> buffer{};

@@ -1,5 +1,6 @@
 #include "core/platform/platform.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -95,6 +96,12 @@ bool debug_enabled() {
 void set_debug_sink(std::function<void(std::string_view)> sink) {
     std::lock_guard lock(debug_mutex());
     debug_sink() = std::move(sink);
+}
+
+void name_this_thread(const char* name) {
+    char shortened[16] = {};
+    std::snprintf(shortened, sizeof shortened, "%s", name);
+    pthread_setname_np(pthread_self(), shortened);
 }
 
 void debug_line(std::string_view text) {

@@ -40,6 +40,10 @@ void warning_line(std::string_view text);
 // line regardless of TELLUNE_DEBUG.
 void set_debug_sink(std::function<void(std::string_view)> sink);
 
+// Names the calling thread (at most 15 characters are kept), so `top -H`, perf and a
+// debugger tell the program's threads apart.
+void name_this_thread(const char* name);
+
 // Local-time stamp "YYYY_MM_DD_hh_mm_ss_mmm": profile UUIDs and macro ids.
 std::string make_time_stamp();
 std::string format_time_stamp(int year, int month, int day, int hour, int minute, int second,

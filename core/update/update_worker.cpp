@@ -1,5 +1,7 @@
 #include "core/update/update_worker.h"
 
+#include "core/platform/platform.h"
+
 namespace tellune::update {
 
 UpdateWorker::UpdateWorker(ClientSettings settings) : client_(std::move(settings)) {}
@@ -16,6 +18,7 @@ bool UpdateWorker::start(Job job) {
     client_.reset_cancel();
     busy_.store(true);
     thread_ = std::thread([this, job = std::move(job)] {
+        name_this_thread("tl-update");
         job(client_, stop_);
         busy_.store(false);
     });

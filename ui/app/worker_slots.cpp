@@ -25,6 +25,7 @@ bool WorkerSlots::start(int slot, Work work) {
     auto done = std::make_shared<Done>();
     s.done = done;
     s.thread = std::jthread([work = std::move(work), done](std::stop_token token) {
+        name_this_thread("tl-worker");
         work(token);
         std::lock_guard lock(done->mutex);
         done->finished = true;

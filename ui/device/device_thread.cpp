@@ -15,6 +15,7 @@ void DeviceThread::Start(std::string exit_line, Unit unit) {
 }
 
 void DeviceThread::run(std::string exit_line, Unit unit) {
+    name_this_thread("tl-input");
     for (;;) {
         if (WaitFor(std::chrono::milliseconds(1))) {
             debug_line(exit_line);
