@@ -79,10 +79,12 @@ void EmulatedDevice::unplug_locked() {
     // Connections remember the generation they were opened in: bumping it leaves every one
     // of them gone for good, even after a re-plug.
     ++generation_;
-    for (auto& queue : queues_) queue->reports.clear();
+    for (auto& queue : queues_) {
+        queue->reports.clear();
+        queue->wake.notify_all();
+    }
     runs_ = {};
     std::fill(frame_.begin(), frame_.end(), 0);
-    cv_.notify_all();
 }
 
 bool EmulatedDevice::plugged() const {
@@ -158,9 +160,9 @@ hid::IoResult EmulatedDevice::read(const std::shared_ptr<InputQueue>& queue,
         Clock::time_point wake = deadline;
         if (!queue->reports.empty()) wake = std::min(wake, queue->reports.front().ready);
         if (wake == Clock::time_point::max())
-            cv_.wait(lock);
+            queue->wake.wait(lock);
         else
-            cv_.wait_until(lock, wake);
+            queue->wake.wait_until(lock, wake);
     }
 }
 
@@ -169,7 +171,7 @@ void EmulatedDevice::abort(const std::shared_ptr<InputQueue>& queue) {
     // Like an auto-reset event: an abort with no read waiting ends the next read, so a
     // listener that checks its stop flag just before blocking is still woken.
     queue->pending_aborts = 1;
-    cv_.notify_all();
+    queue->wake.notify_all();
 }
 
 void EmulatedDevice::send_locked(size_t collection_index, std::span<const uint8_t> report,
@@ -180,8 +182,8 @@ void EmulatedDevice::send_locked(size_t collection_index, std::span<const uint8_
             continue;
         if (queue->reports.size() >= kMaxQueuedInputReports) queue->reports.pop_front();
         queue->reports.push_back({{report.begin(), report.end()}, ready});
+        queue->wake.notify_all();
     }
-    cv_.notify_all();
 }
 
 bool EmulatedDevice::inject_input(uint8_t collection_number, std::span<const uint8_t> report) {

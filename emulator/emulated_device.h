@@ -133,6 +133,9 @@ struct InputQueue {
     uint64_t generation = 0;  // plug generation the connection was opened in
     std::deque<Entry> reports;
     int pending_aborts = 0;
+    // Waited on under the device's lock. One per reader, so a reply on the command
+    // interface does not wake the listener blocked on the other one.
+    std::condition_variable wake;
 };
 
 class EmulatedDevice {
@@ -254,7 +257,6 @@ private:
     ReportLog log_;
 
     mutable std::mutex mutex_;
-    std::condition_variable cv_;
     bool plugged_ = false;
     uint64_t plug_changes_ = 0;
     uint64_t generation_ = 0;

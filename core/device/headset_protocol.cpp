@@ -95,9 +95,10 @@ void LightReportSender::post(std::span<const LedColour> leds) {
 
 HeadsetProtocol::HeadsetProtocol(hid::CCommandChannel& config)
     : config_(config), sender_(config), light_(&config, kHeadsetLeds, LightModel::headset) {
-    // Each frame only needs to reach the headset; a frame per preview period is plenty.
-    light_.set_min_frame_ms(20);
-    light_.set_frame_listener([this](const std::vector<LedColour>& leds) { sender_.post(leds); });
+    // The page takes each frame with current_frame() at its preview pace and posts it, as
+    // the keyboard streams: the thread only wakes to keep the engine from lagging. (Sending
+    // from the thread at its own pace cost two threads' wake-ups per frame.)
+    light_.set_min_frame_ms(LightThread::kMaxCatchUpTicks);
 }
 
 HeadsetProtocol::~HeadsetProtocol() {

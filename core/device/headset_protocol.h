@@ -102,7 +102,7 @@ public:
     void apply_light_settings(const LightSettings& light);
     const HeadsetRecord& record() const { return record_; }
 
-    // Starts the light thread and the sender; the light thread posts every frame it renders.
+    // Starts the light thread and the sender. Frames reach the headset through sender().post.
     void start_lights();
     void stop_lights();
     LightThread& light() { return light_; }

@@ -98,11 +98,6 @@ void LightThread::apply_light_settings(const LightSettings& settings,
     cv_.notify_all();
 }
 
-void LightThread::set_frame_listener(FrameListener listener) {
-    std::lock_guard lock(mutex_);
-    listener_ = std::move(listener);
-}
-
 void LightThread::set_colour_follow(bool fx_down, bool fx_up) {
     std::lock_guard lock(mutex_);
     engine_->set_colour_follow(fx_down, fx_up);
@@ -136,14 +131,12 @@ void LightThread::advance_locked(uint32_t now) {
         last_tick_ = now - kMaxCatchUpTicks;
         elapsed = kMaxCatchUpTicks;
     }
-    const uint64_t before = engine_->frame_number();
     for (uint32_t i = 1; i <= elapsed; ++i) engine_->tick(last_tick_ + i);
     last_tick_ = now;
-    // Only the newest of the frames that ran is of use to a listener.
-    if (listener_ && engine_->frame_number() != before) listener_(engine_->leds());
 }
 
 void LightThread::run() {
+    name_this_thread("tl-light");
     std::unique_lock lock(mutex_);
     auto woken = [this] { return stop_ || changed_; };
     while (!stop_) {

@@ -16,7 +16,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,10 +33,6 @@ public:
     static constexpr uint32_t kMaxCatchUpTicks = 1000;
     static constexpr auto kClosedIdle = std::chrono::milliseconds(100);
     static constexpr auto kPausePoll = std::chrono::milliseconds(50);
-
-    // Called with each new frame the engine rendered, on the thread that ran it (the light
-    // thread, or the caller of current_frame), with the engine lock held: keep it short.
-    using FrameListener = std::function<void(const std::vector<LedColour>&)>;
 
     // `channel` may be null: then the thread always runs.
     explicit LightThread(const hid::CCommandChannel* channel = nullptr, size_t led_count = 0,
@@ -79,7 +74,6 @@ public:
     void set_min_frame_ms(uint32_t ms) { min_frame_ms_ = std::max<uint32_t>(ms, 1); }
     // The debug line the thread writes when it ends; set before start_light_thread().
     void set_exit_line(std::string line) { exit_line_ = std::move(line); }
-    void set_frame_listener(FrameListener listener);
 
     // The LED colour list as of the last rendered frame.
     std::vector<LedColour> snapshot() const;
@@ -94,7 +88,6 @@ public:
 
 private:
     std::atomic<uint32_t> min_frame_ms_{kMinFrameMs};
-    FrameListener listener_;  // guarded by the engine lock
     using Clock = std::chrono::steady_clock;
     uint32_t now_ms() const;
     bool frozen() const;

@@ -120,14 +120,11 @@ int CTarvexHS6533Device::apply_light_settings() {
 }
 
 void CTarvexHS6533Device::refresh_light_preview() {
-    if (Config().Pause() == 0) {
-        // The light thread sends what it renders; the page shows it as of now.
-        ShowLightFrame(protocol_->light().current_frame());
-    } else {
-        // Synchronised across devices: the light thread stands still, and the colours the
-        // sync thread set go to the headset from here.
-        protocol_->sender().post(ShownLightFrame());
-    }
+    // The light engine renders; while the lighting is synchronised across devices the sync
+    // thread sets the colours instead. Either way they go to the headset from here, one
+    // frame per preview period, through the sender (never blocking this thread).
+    if (Config().Pause() == 0) ShowLightFrame(protocol_->light().current_frame());
+    protocol_->sender().post(ShownLightFrame());
     CTarvexUSBDevice::refresh_light_preview();
 }
 
