@@ -265,6 +265,40 @@ TEST(DeviceKeyButtonTest, EdgeGlowKeepsTheLegendReadable) {
     EXPECT_GT(b.pixelColor(rim).red(), 200);
 }
 
+TEST(DeviceKeyButtonTest, TheGlowIsLaidOverTheLookTheKeyHasNow) {
+    // At level 0 the glow adds nothing: a lit key must look exactly like the unlit one,
+    // pixel for pixel, whether its look has few shades (a flat cap) or very many (a
+    // gradient of every grey), and after its look changed.
+    const auto same_lit_and_unlit = [](CDeviceKeyButtonUI& key) {
+        key.SetLightOverlay(0x0000FF, 0, true);
+        const QImage lit = key.grab().toImage();
+        key.SetLightOverlay(0x0000FF, 0, false);
+        return lit == key.grab().toImage();
+    };
+    CDeviceKeyButtonUI key;
+    key.set_edge_glow(true);
+    key.resize(40, 40);
+    key.setStyleSheet("QPushButton { background: #202020; border: 1px solid #808080; }");
+    EXPECT_TRUE(same_lit_and_unlit(key));
+    key.setStyleSheet("QPushButton { background: #F0F0F0; border: 1px solid #808080; }");
+    EXPECT_TRUE(same_lit_and_unlit(key));
+    key.SetLightOverlay(0x0000FF, 255, true);
+    EXPECT_GT(key.grab().toImage().pixelColor(20, 20).green(), 100);  // the light cap under it
+
+    CDeviceKeyButtonUI wide;
+    wide.set_edge_glow(true);
+    wide.resize(300, 30);
+    wide.setStyleSheet(
+        "QPushButton { border: none; background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+        "stop:0 black, stop:1 white); }");
+    EXPECT_TRUE(same_lit_and_unlit(wide));
+    wide.SetLightOverlay(0x0000FF, 255, true);
+    const QImage lit = wide.grab().toImage();
+    EXPECT_GT(lit.pixelColor(2, 15).red(), 200);  // the rim, red over black and over white
+    EXPECT_GT(lit.pixelColor(297, 15).red(), 200);
+    EXPECT_LT(lit.pixelColor(297, 15).green(), 60);
+}
+
 TEST(DeviceKeyButtonTest, DoubleClickSendsOnlyWhenEnabled) {
     CDeviceKeyButtonUI button;
     button.resize(20, 20);

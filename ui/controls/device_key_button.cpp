@@ -12,6 +12,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <array>
+#include <map>
+#include <unordered_map>
 
 #include "core/platform/platform.h"
 
@@ -203,6 +205,7 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
     if (glow_mask_.size() != pixels) {
         const qreal ratio = under.devicePixelRatio();
         glow_mask_ = QImage(pixels, QImage::Format_Alpha8);
+        paired_look_ = 0;
         glow_mask_.fill(0);
         QPainter painter(&glow_mask_);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -230,8 +233,13 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
             painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
         }
     }
-    if (lit_.size() != pixels) lit_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    lit_.setDevicePixelRatio(under.devicePixelRatio());
+    // One image per size shared by every key, drawn at once and then free again: a keyboard
+    // of keys each writing its own image per frame spilled out of the cache.
+    // The interface thread alone paints.
+    static std::map<std::pair<int, int>, QImage> scratch;
+    QImage& out = scratch[{pixels.width(), pixels.height()}];
+    if (out.isNull()) out = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(under.devicePixelRatio());
     const uint32_t scale = uint32_t(qBound(0, level, 255));
     const uint32_t red = uint32_t(colour.red()), green = uint32_t(colour.green()),
                    blue = uint32_t(colour.blue());
@@ -240,47 +248,57 @@ const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
         const uint32_t t = x * a + 128;
         return (t + (t >> 8)) >> 8;
     };
-    const QRgb solid = qRgb(int(red), int(green), int(blue));
-    // The glow alone, by mask value, made when first needed: over the clear parts of the
-    // look (most of a key) it is the whole pixel, and a mask has only a few values.
-    std::array<QRgb, 256> glow_only{};
-    std::array<bool, 256> known{};
+    // The glow (premultiplied) over the look: glow + look * (1 - glow alpha).
+    const auto over = [&](uchar m, QRgb b) {
+        const uint32_t a = times(m, scale);
+        const uint32_t keep = 255 - a;
+        return qRgba(int(times(red, a) + times(uint32_t(qRed(b)), keep)),
+                     int(times(green, a) + times(uint32_t(qGreen(b)), keep)),
+                     int(times(blue, a) + times(uint32_t(qBlue(b)), keep)),
+                     int(a + times(uint32_t(qAlpha(b)), keep)));
+    };
+    if (paired_look_ != under.cacheKey()) pair_look(under);
+    if (!pairs_.empty()) {
+        std::array<QRgb, 256> shade{};
+        for (size_t i = 0; i < pairs_.size(); ++i) shade[i] = over(pairs_[i].mask, pairs_[i].below);
+        const uchar* index = pair_index_.data();
+        for (int y = 0; y < pixels.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < pixels.width(); ++x) line[x] = shade[*index++];
+        }
+        return out;
+    }
     for (int y = 0; y < pixels.height(); ++y) {
         const uchar* alpha = glow_mask_.constScanLine(y);
         const auto* below = reinterpret_cast<const QRgb*>(under.constScanLine(y));
-        auto* line = reinterpret_cast<QRgb*>(lit_.scanLine(y));
-        for (int x = 0; x < pixels.width(); ++x) {
-            // The glow (premultiplied) over the look: glow + look * (1 - glow alpha). Most
-            // of the shape is either clear or solid.
-            const uchar m = alpha[x];
-            const QRgb b = below[x];
-            if (b == 0) {
-                if (!known[m]) {
-                    const uint32_t a = times(m, scale);
-                    glow_only[m] = qRgba(int(times(red, a)), int(times(green, a)),
-                                         int(times(blue, a)), int(a));
-                    known[m] = true;
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) line[x] = over(alpha[x], below[x]);
+    }
+    return out;
+}
+
+void CDeviceKeyButtonUI::pair_look(const QImage& under) {
+    paired_look_ = under.cacheKey();
+    pairs_.clear();
+    pair_index_.resize(size_t(under.width()) * size_t(under.height()));
+    std::unordered_map<uint64_t, uchar> known;
+    size_t at = 0;
+    for (int y = 0; y < under.height(); ++y) {
+        const uchar* alpha = glow_mask_.constScanLine(y);
+        const auto* below = reinterpret_cast<const QRgb*>(under.constScanLine(y));
+        for (int x = 0; x < under.width(); ++x) {
+            const uint64_t pair = uint64_t(alpha[x]) << 32 | below[x];
+            auto [it, added] = known.try_emplace(pair, uchar(pairs_.size()));
+            if (added) {
+                if (pairs_.size() == 256) {  // too varied a look: blend each pixel instead
+                    pairs_.clear();
+                    return;
                 }
-                line[x] = glow_only[m];
-                continue;
+                pairs_.push_back({alpha[x], below[x]});
             }
-            const uint32_t a = times(m, scale);
-            if (a == 0) {
-                line[x] = b;
-                continue;
-            }
-            if (a == 255) {
-                line[x] = solid;
-                continue;
-            }
-            const uint32_t keep = 255 - a;
-            line[x] = qRgba(int(times(red, a) + times(uint32_t(qRed(b)), keep)),
-                            int(times(green, a) + times(uint32_t(qGreen(b)), keep)),
-                            int(times(blue, a) + times(uint32_t(qBlue(b)), keep)),
-                            int(a + times(uint32_t(qAlpha(b)), keep)));
+            pair_index_[at++] = it->second;
         }
     }
-    return lit_;
 }
 
 void CDeviceKeyButtonUI::changeEvent(QEvent* e) {

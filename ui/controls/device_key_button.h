@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 class QPainter;
 
@@ -82,10 +83,20 @@ private:
     const QImage& base();
     void refresh();
     // The look with the LED's light over it when there is no light image: a soft glow of
-    // the colour at the level.
+    // the colour at the level. Valid until the next call for a key of the same size.
     const QImage& lit(const QColor& colour, int level);
+    void pair_look(const QImage& under);
     QImage glow_mask_;
-    QImage lit_;
+    // Each pixel of the look as an index into the few (mask value, look pixel) pairs a key
+    // has, made once per look: a new colour then costs one blend per pair, not per pixel.
+    // Empty when a look has more pairs than an index holds.
+    struct GlowPair {
+        uchar mask;
+        QRgb below;
+    };
+    std::vector<uchar> pair_index_;
+    std::vector<GlowPair> pairs_;
+    qint64 paired_look_ = 0;  // cacheKey of the look the pairs were made from
     struct BaseKey {
         int state = -1;
         QSize size;

@@ -180,6 +180,8 @@ void CTarvexUSBDevice::refresh_light_preview() {
                 device_bytes_[i * 3 + size_t(k)] = uint8_t(((c >> (8 * k)) & 0xFF) * level >> 8);
         }
     }
+    // A page not on screen (another page shown, the window in the tray) has nothing to paint.
+    if (!isVisible()) return;
     // LEDs the picture draws itself: one repaint of one rectangle for the whole frame.
     QWidget* picture = nullptr;
     QRect changed;
