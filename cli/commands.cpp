@@ -367,10 +367,11 @@ private:
     int send_pad_light(const Target& target, const SettingRequest* request);
     template <class Protocol, class Profile>
     int send_keys(const Target& target, const SettingRequest& request);
-    // Opens and connects the device as its page does; with `profile`, the profile the window
-    // shows is loaded and taken first. Prints why not and returns the exit code.
+    // The device gets the macro library in `folder` again.
     template <class Protocol, class Profile>
     int send_macros(const Target& target, const std::string& folder);
+    // Opens and connects the device as its page does; with `profile`, the profile the window
+    // shows is loaded and taken first. Prints why not and returns the exit code.
     template <class Protocol, class Profile>
     int open(const Target& target, Opened<Protocol, Profile>& d, bool profile);
     // The target of a keymap or macro command, which must be a mouse or a keyboard; prints
@@ -482,7 +483,6 @@ int Runner::send(const Target& target, const SettingRequest& request) {
     return send_pad_light(target, &request);
 }
 
-// As the page does after each change: the profile is saved, then the settings are written.
 template <class Protocol, class Profile>
 int Runner::open(const Target& target, Opened<Protocol, Profile>& d, bool profile) {
     const int kind = kind_of(d.protocol);
@@ -497,6 +497,7 @@ int Runner::open(const Target& target, Opened<Protocol, Profile>& d, bool profil
     return kExitDone;
 }
 
+// As the page does after each change: the profile is saved, then the settings are written.
 int Runner::send_mouse(const Target& target, const SettingRequest* request) {
     Opened<device::MouseProtocol, CMouseProfiledata> d(backend_);
     if (const int code = open(target, d, true); code != kExitDone) return code;
