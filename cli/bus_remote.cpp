@@ -56,4 +56,8 @@ Remote::Reply BusRemote::macro(const std::string& path, const std::vector<std::s
     return call_with_list("Macro", path, args);
 }
 
+Remote::Reply BusRemote::keys(const std::string& path) {
+    return call("Keys", {QString::fromStdString(path)});
+}
+
 }  // namespace tellune::cli

@@ -23,6 +23,7 @@ public:
     Reply apply(const std::string& path, const std::string& request) override;
     Reply profile(const std::string& path, const std::vector<std::string>& args) override;
     Reply macro(const std::string& path, const std::vector<std::string>& args) override;
+    Reply keys(const std::string& path) override;
 
 private:
     Reply call(const char* method, const QList<QVariant>& arguments);

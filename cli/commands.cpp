@@ -8,12 +8,14 @@
 #include <charconv>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "core/device/device_listing.h"
 #include "core/device/dpi_steps.h"
 #include "core/device/key_text.h"
+#include "core/device/keyboard_protocol.h"
 #include "core/device/mouse_protocol.h"
 #include "core/device/pad_protocol.h"
 #include "core/device/setting_request.h"
@@ -51,7 +53,7 @@ constexpr char kUsage[] =
     "  lift DEVICE N             lift setting of a mouse\n"
     "  light DEVICE [...]        lighting of a mouse or a mouse pad\n"
     "  profile ACTION DEVICE ... the device's profiles: list, show, apply, export, import\n"
-    "  keymap DEVICE [...]       what the buttons of a mouse do\n"
+    "  keymap DEVICE [...]       what the buttons of a mouse or the keys of a keyboard do\n"
     "  macro ACTION DEVICE ...   the device's macros: list, export, import\n"
     "DEVICE is a kind (mouse, pad, keyboard, headset) or a node as `list` shows it.\n"
     "COMMAND --help tells more. Exit codes: 0 done, 1 failed on the device, 2 bad usage,\n"
@@ -93,28 +95,32 @@ const std::map<std::string_view, std::string_view> kCommandHelp = {
      "  import   adds the profile in FILE; a name in use gets a number added\n"},
     {"keymap",
      "Usage: tellunectl keymap DEVICE\n"
-     "       tellunectl keymap DEVICE BUTTON FUNCTION\n"
-     "Without BUTTON the buttons are listed with what they do. BUTTON is its number (1-11)\n"
-     "or its name: left, right, middle, side1, side2, dpi-up, dpi-down, fire, button9-11.\n"
+     "       tellunectl keymap DEVICE KEY FUNCTION\n"
+     "DEVICE is a mouse or a keyboard. Without KEY its keys are listed with what they do.\n"
+     "A mouse's KEY is a button by number (1-11) or name: left, right, middle, side1, side2,\n"
+     "dpi-up, dpi-down, fire, button9-11. A keyboard's KEY is a key by its number or its name\n"
+     "as the listing shows them (esc, f1, a, digit-1, lctrl, numpad-1, page-up, ...); only\n"
+     "the keys the keyboard has are listed, and Fn stays Fn.\n"
      "FUNCTION is one of:\n"
      "  default | disabled | fixed\n"
      "  key:[MOD+...]KEY      e.g. key:ctrl+c, key:alt+f4, key:page-down; MOD is ctrl, shift,\n"
      "                        alt, win or rctrl, rshift, ralt, rwin\n"
      "  mouse:left|middle|right|forward|back\n"
-     "  dpi:up|down|cycle\n"
+     "  dpi:up|down|cycle                             mouse only\n"
      "  media:NAME            e.g. media:volume-up, media:play-pause, media:mute\n"
      "  system:power|sleep|wakeup\n"
      "  swing:count=N,delay=D,speed=S,direction=0|1   (count 0-127, delay and speed 0-15)\n"
      "  wheel:count=N,delay=D,speed=S,direction=0|1\n"
      "  fire:interval=N,count=N                       (0-255 each)\n"
      "  macro:NAME[,mode=1-4|,repeat=N]               a macro of `macro list`\n"
-     "  recoil:1-4\n"
-     "The listing shows a function no text stands for as code:TTPPQQ (hex); such a button\n"
-     "can be given any of the functions above, or its own again with `default`.\n"},
+     "  recoil:1-4                                    mouse only\n"
+     "The listing shows a function no text stands for as code:TTPPQQ (hex); such a key can\n"
+     "be given any of the functions above, or its own again with `default`.\n"},
     {"macro",
      "Usage: tellunectl macro list DEVICE\n"
      "       tellunectl macro export DEVICE NAME|N FILE\n"
      "       tellunectl macro import DEVICE FILE\n"
+     "DEVICE is a mouse or a keyboard; each has a macro library of its own.\n"
      "  list     the device's macros in library order (the order keys refer to)\n"
      "  export   copies the macro's file to FILE\n"
      "  import   adds the macro in FILE (at most 50); the device gets its macros again\n"},
@@ -265,6 +271,48 @@ std::string mode_names(int kind, int max_mode) {
     return out;
 }
 
+// A device opened by tellunectl itself: the profile the window would show, the channel and
+// the protocol on it, destroyed in that order backwards.
+template <class Protocol, class Profile>
+struct Opened {
+    explicit Opened(hid::HidBackend& backend) : channel(backend), protocol(channel) {}
+    Profile profile;
+    hid::CCommandChannel channel;
+    Protocol protocol;
+};
+
+int connect_result(const device::ConnectResult& r) {
+    return r.result;
+}
+int connect_result(int r) {
+    return r;
+}
+
+// Whether the key list may change key `key` of the connected device.
+bool key_assignable(const device::MouseProtocol&, int) {
+    return true;  // every button of the list
+}
+bool key_assignable(const device::KeyboardProtocol& keyboard, int key) {
+    return device::keyboard_key_assignable(keyboard.key_slot_map(), key);
+}
+
+int kind_of(const device::MouseProtocol&) {
+    return hid::kKindMouse;
+}
+int kind_of(const device::KeyboardProtocol&) {
+    return hid::kKindKeyboard;
+}
+
+// The device's macro library, which its keys refer to by position.
+std::string macro_folder(int kind) {
+    return user_data_folder(device_folder_name(kind));
+}
+
+std::vector<std::string> macro_names(int kind) {
+    return macro::read_library_names(
+        (std::filesystem::path(macro_folder(kind)) / macro::kLibraryFileName).string());
+}
+
 class Runner {
 public:
     Runner(hid::HidBackend& backend, std::ostream& out, std::ostream& err, bool json, bool emulate,
@@ -317,9 +365,21 @@ private:
     // Without a request the device takes its profile as stored (a profile just selected).
     int send_mouse(const Target& target, const SettingRequest* request);
     int send_pad_light(const Target& target, const SettingRequest* request);
+    template <class Protocol, class Profile>
     int send_keys(const Target& target, const SettingRequest& request);
-    // The target of a keymap or macro command, which must be a mouse; prints why not.
-    std::optional<Target> mouse_target(const std::string& name, int& code);
+    // The device gets the macro library in `folder` again.
+    template <class Protocol, class Profile>
+    int send_macros(const Target& target, const std::string& folder);
+    // Opens and connects the device as its page does; with `profile`, the profile the window
+    // shows is loaded and taken first. Prints why not and returns the exit code.
+    template <class Protocol, class Profile>
+    int open(const Target& target, Opened<Protocol, Profile>& d, bool profile);
+    // The target of a keymap or macro command, which must be a mouse or a keyboard; prints
+    // why not.
+    std::optional<Target> keyed_target(const std::string& name, int& code);
+    // The keys of the keyboard whose function may be changed, by key index; nullopt (printed
+    // why, `code` set) when the keyboard or the program does not tell.
+    std::optional<std::vector<bool>> assignable_keys(const Target& target, int& code);
     void print_json(const Json::Value& value) {
         Json::StreamWriterBuilder builder;
         builder["indentation"] = "  ";
@@ -423,19 +483,26 @@ int Runner::send(const Target& target, const SettingRequest& request) {
     return send_pad_light(target, &request);
 }
 
+template <class Protocol, class Profile>
+int Runner::open(const Target& target, Opened<Protocol, Profile>& d, bool profile) {
+    const int kind = kind_of(d.protocol);
+    std::string error;
+    if (profile && !open_profile(kind, d.profile, error)) return failed(error);
+    if (!d.channel.Connect(target.path)) return failed("cannot open " + target.path);
+    d.channel.SetWireless(target.slot && target.slot->kind == hid::kKindWirelessMouse);
+    const int r = connect_result(d.protocol.connect_device());
+    if (r != 1)
+        return failed("the " + kind_text(kind) + " did not answer (" + std::to_string(r) + ")");
+    if (profile) d.protocol.take_profile(d.profile);
+    return kExitDone;
+}
+
 // As the page does after each change: the profile is saved, then the settings are written.
 int Runner::send_mouse(const Target& target, const SettingRequest* request) {
-    std::string error;
-    CMouseProfiledata profile;
-    if (!open_profile(hid::kKindMouse, profile, error)) return failed(error);
-    hid::CCommandChannel channel(backend_);
-    device::MouseProtocol protocol(channel);
-    if (!channel.Connect(target.path)) return failed("cannot open " + target.path);
-    channel.SetWireless(target.slot && target.slot->kind == hid::kKindWirelessMouse);
-    const device::ConnectResult connected = protocol.connect_device();
-    if (connected.result != 1)
-        return failed("the mouse did not answer (" + std::to_string(connected.result) + ")");
-    protocol.take_profile(profile);
+    Opened<device::MouseProtocol, CMouseProfiledata> d(backend_);
+    if (const int code = open(target, d, true); code != kExitDone) return code;
+    device::MouseProtocol& protocol = d.protocol;
+    CMouseProfiledata& profile = d.profile;
     if (request && request->what == SettingRequest::What::light)
         profile.write_light_settings(
             device::changed_light(request->light, profile.read_light_settings()));
@@ -446,8 +513,7 @@ int Runner::send_mouse(const Target& target, const SettingRequest* request) {
     const int r = protocol.write_settings(0);
     if (r != 1) return failed("the mouse refused the settings (" + std::to_string(r) + ")");
     // A profile taken whole brings its macros along, as in the window.
-    if (!request &&
-        protocol.write_macros(user_data_folder(device_folder_name(hid::kKindMouse))) != 0)
+    if (!request && protocol.write_macros(macro_folder(hid::kKindMouse)) != 0)
         return failed("the mouse did not take the profile's macros");
     return kExitDone;
 }
@@ -654,75 +720,89 @@ bool same_name(std::string_view a, std::string_view b) {
            });
 }
 
-// The mouse's macro library.
-std::string mouse_macro_folder() {
-    return user_data_folder(device_folder_name(hid::kKindMouse));
-}
-
-std::vector<std::string> mouse_macro_names() {
-    return macro::read_library_names(
-        (std::filesystem::path(mouse_macro_folder()) / macro::kLibraryFileName).string());
-}
-
-std::optional<Target> Runner::mouse_target(const std::string& name, int& code) {
+std::optional<Target> Runner::keyed_target(const std::string& name, int& code) {
     std::optional<Target> target = device(name, code);
-    if (target && !is_mouse_kind(target->kind)) {
-        code = usage(name + " is a " + kind_text(target->kind) + "; this command is for a mouse");
+    if (target && !is_mouse_kind(target->kind) && target->kind != hid::kKindKeyboard) {
+        code = usage(name + " is a " + kind_text(target->kind) +
+                     "; this command is for a mouse or a keyboard");
         return std::nullopt;
     }
     return target;
 }
 
-// As the key panel's save: the key list into the profile, the keys to the mouse, the profile
+// As the key panel's save: the key list into the profile, the keys to the device, the profile
 // saved.
+template <class Protocol, class Profile>
 int Runner::send_keys(const Target& target, const SettingRequest& request) {
-    std::string error;
-    CMouseProfiledata profile;
-    if (!open_profile(hid::kKindMouse, profile, error)) return failed(error);
-    hid::CCommandChannel channel(backend_);
-    device::MouseProtocol protocol(channel);
-    if (!channel.Connect(target.path)) return failed("cannot open " + target.path);
-    channel.SetWireless(target.slot && target.slot->kind == hid::kKindWirelessMouse);
-    const device::ConnectResult connected = protocol.connect_device();
-    if (connected.result != 1)
-        return failed("the mouse did not answer (" + std::to_string(connected.result) + ")");
-    protocol.take_profile(profile);
-    std::vector<KeyAssignmentRecord> keys = protocol.settings().keys;
-    if (const std::string why = device::apply_keymap(request, keys, mouse_macro_names().size());
+    Opened<Protocol, Profile> d(backend_);
+    if (const int code = open(target, d, true); code != kExitDone) return code;
+    const int kind = kind_of(d.protocol);
+    // Known only now: which keys this very board has. Reading them changed nothing.
+    if (!key_assignable(d.protocol, request.key))
+        return usage("the " + kind_text(kind) + " has no key " + std::to_string(request.key + 1) +
+                     " that can be assigned");
+    std::vector<KeyAssignmentRecord> keys = d.protocol.settings().keys;
+    if (const std::string why = device::apply_keymap(request, keys, macro_names(kind).size());
         !why.empty())
         return usage(why);
-    protocol.settings().keys = keys;
-    profile.write_key_assignments(keys);
-    if (!profile.save_profile()) return failed("cannot save " + profile.profile_path());
-    const int r = protocol.write_current_keys(0);
-    if (r != 1) return failed("the mouse refused the keys (" + std::to_string(r) + ")");
+    d.protocol.settings().keys = keys;
+    d.profile.write_key_assignments(keys);
+    if (!d.profile.save_profile()) return failed("cannot save " + d.profile.profile_path());
+    const int r = d.protocol.write_current_keys(0);
+    if (r != 1)
+        return failed("the " + kind_text(kind) + " refused the keys (" + std::to_string(r) + ")");
     return kExitDone;
+}
+
+std::optional<std::vector<bool>> Runner::assignable_keys(const Target& target, int& code) {
+    std::vector<bool> keys(device::kKeyboardKeys, false);
+    if (program_devices()) {
+        const Remote::Reply reply = remote_->keys(target.path);
+        const Json::Value list = parse_json(reply.text);
+        if (reply.code != kExitDone || !list.isArray()) {
+            err_ << "tellunectl: " << reply.text << "\n";
+            code = reply.code == kExitDone ? int(kExitDeviceFailed) : reply.code;
+            return std::nullopt;
+        }
+        for (const Json::Value& k : list)
+            if (k.isInt() && k.asInt() >= 0 && k.asInt() < int(keys.size()))
+                keys[size_t(k.asInt())] = true;
+        return keys;
+    }
+    Opened<device::KeyboardProtocol, CKeyboardProfiledata> d(backend_);
+    if ((code = open(target, d, false)) != kExitDone) return std::nullopt;
+    for (size_t k = 0; k < keys.size(); ++k) keys[k] = key_assignable(d.protocol, int(k));
+    return keys;
 }
 
 int Runner::keymap(const Arguments& a) {
     if (!a.options.empty() || (a.positional.size() != 1 && a.positional.size() != 3))
-        return usage("keymap needs DEVICE, or DEVICE BUTTON FUNCTION");
-    SettingRequest request;
-    request.what = SettingRequest::What::keymap;
-    const std::vector<std::string> macros = mouse_macro_names();
+        return usage("keymap needs DEVICE, or DEVICE KEY FUNCTION");
+    int code = kExitDone;
+    const auto target = keyed_target(a.positional[0], code);
+    if (!target) return code;
+    const int kind = target->kind;
+    const bool keyboard = kind == hid::kKindKeyboard;
+    const std::vector<std::string> macros = macro_names(kind);
     if (a.positional.size() == 3) {
-        request.key = device::mouse_button_index(a.positional[1]);
+        SettingRequest request;
+        request.what = SettingRequest::What::keymap;
+        request.key = keyboard ? device::keyboard_key_index(a.positional[1])
+                               : device::mouse_button_index(a.positional[1]);
         if (request.key < 0)
-            return usage("no button \"" + a.positional[1] +
-                         "\"; give 1-11 or a name as `keymap --help` lists them");
+            return usage(keyboard ? "no key \"" + a.positional[1] +
+                                        "\"; `keymap keyboard` lists the keys"
+                                  : "no button \"" + a.positional[1] +
+                                        "\"; give 1-11 or a name as `keymap --help` lists them");
         std::string error;
-        const auto parsed =
-            device::parse_key_function(a.positional[2], device::kDeviceModeMouse, macros, &error);
+        const auto parsed = device::parse_key_function(
+            a.positional[2], keyboard ? device::kDeviceModeKeyboard : device::kDeviceModeMouse,
+            macros, &error);
         if (!parsed) return usage(error);
         request.use_default = parsed->use_default;
         request.code = parsed->code;
-    }
-    int code = kExitDone;
-    const auto target = mouse_target(a.positional[0], code);
-    if (!target) return code;
-    if (a.positional.size() == 3) {
-        if (const std::string why = device::check_request(request, target->kind); !why.empty())
-            return usage("the mouse: " + why);
+        if (const std::string why = device::check_request(request, kind); !why.empty())
+            return usage("the " + kind_text(kind) + ": " + why);
         if (program_devices()) {
             Json::StreamWriterBuilder builder;
             builder["indentation"] = "";
@@ -731,21 +811,33 @@ int Runner::keymap(const Arguments& a) {
             if (reply.code != kExitDone) err_ << "tellunectl: " << reply.text << "\n";
             return reply.code;
         }
-        return send_keys(*target, request);
+        return keyboard
+                   ? send_keys<device::KeyboardProtocol, CKeyboardProfiledata>(*target, request)
+                   : send_keys<device::MouseProtocol, CMouseProfiledata>(*target, request);
     }
 
-    // The buttons as the profile the window shows holds them; reading changes nothing.
+    // The keys as the profile the window shows holds them; reading changes nothing. Of the
+    // keyboard only the keys this board has, Fn aside.
+    std::optional<std::vector<bool>> assignable;
+    if (keyboard && !(assignable = assignable_keys(*target, code))) return code;
     std::string error;
-    CMouseProfiledata profile;
-    if (!open_profile(hid::kKindMouse, profile, error)) return failed(error);
-    const std::vector<KeyAssignmentRecord> keys = profile.read_key_assignments();
+    std::unique_ptr<CBasicProfiledata> profile;
+    if (keyboard)
+        profile = std::make_unique<CKeyboardProfiledata>();
+    else
+        profile = std::make_unique<CMouseProfiledata>();
+    if (!open_profile(kind, *profile, error)) return failed(error);
+    const std::vector<KeyAssignmentRecord> keys = profile->read_key_assignments();
+    const size_t count = keyboard ? device::kKeyboardKeys : size_t(device::kMouseButtonNames);
     Json::Value list(Json::arrayValue);
-    for (size_t i = 0; i < keys.size() && i < size_t(device::kMouseButtonNames); ++i) {
+    for (size_t i = 0; i < keys.size() && i < count; ++i) {
+        if (assignable && !(*assignable)[i]) continue;
         const device::KeyFunction f = device::current_function(keys[i]);
         const device::KeyFunction d = device::default_function(keys[i]);
         Json::Value b;
-        b["button"] = int(i) + 1;
-        b["name"] = std::string(device::mouse_button_name(int(i)));
+        b[keyboard ? "key" : "button"] = int(i) + 1;
+        b["name"] = keyboard ? device::keyboard_key_name(int(i))
+                             : std::string(device::mouse_button_name(int(i)));
         b["function"] = device::key_function_text({f.type, f.param1, f.param2}, macros);
         b["default"] = f.same_code(d);
         list.append(b);
@@ -754,9 +846,12 @@ int Runner::keymap(const Arguments& a) {
         print_json(list);
         return kExitDone;
     }
-    for (const Json::Value& b : list)
-        out_ << b["button"].asInt() << "\t" << b["name"].asString() << "\t"
-             << b["function"].asString() << (b["default"].asBool() ? "\t(default)" : "") << "\n";
+    for (const Json::Value& b : list) {
+        const std::string name = b["name"].asString();
+        out_ << b[keyboard ? "key" : "button"].asInt() << "\t" << (name.empty() ? "-" : name)
+             << "\t" << b["function"].asString() << (b["default"].asBool() ? "\t(default)" : "")
+             << "\n";
+    }
     return kExitDone;
 }
 
@@ -774,9 +869,10 @@ int Runner::macro(const Arguments& a) {
                      : action == "export" ? "macro export needs DEVICE, NAME|N and FILE"
                                           : "macro import needs DEVICE and FILE");
     int code = kExitDone;
-    const auto target = mouse_target(a.positional[1], code);
+    const auto target = keyed_target(a.positional[1], code);
     if (!target) return code;
-    macro::MacroLibrary library(mouse_macro_folder());
+    const std::string folder = macro_folder(target->kind);
+    macro::MacroLibrary library(folder);
     library.load();
 
     if (action == "list") {
@@ -845,16 +941,18 @@ int Runner::macro(const Arguments& a) {
             return failed("the macro library could not be written");
     }
     out_ << name << "\n";
-    // As the window does after an import: the mouse gets the library's macros again.
-    hid::CCommandChannel channel(backend_);
-    device::MouseProtocol protocol(channel);
-    if (!channel.Connect(target->path)) return failed("cannot open " + target->path);
-    channel.SetWireless(target->slot && target->slot->kind == hid::kKindWirelessMouse);
-    const device::ConnectResult connected = protocol.connect_device();
-    if (connected.result != 1)
-        return failed("the mouse did not answer (" + std::to_string(connected.result) + ")");
-    if (protocol.write_macros(mouse_macro_folder()) != 0)
-        return failed("the mouse did not take the macros");
+    // As the window does after an import: the device gets the library's macros again.
+    return target->kind == hid::kKindKeyboard
+               ? send_macros<device::KeyboardProtocol, CKeyboardProfiledata>(*target, folder)
+               : send_macros<device::MouseProtocol, CMouseProfiledata>(*target, folder);
+}
+
+template <class Protocol, class Profile>
+int Runner::send_macros(const Target& target, const std::string& folder) {
+    Opened<Protocol, Profile> d(backend_);
+    if (const int code = open(target, d, false); code != kExitDone) return code;
+    if (d.protocol.write_macros(folder) != 0)
+        return failed("the " + kind_text(kind_of(d.protocol)) + " did not take the macros");
     return kExitDone;
 }
 

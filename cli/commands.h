@@ -35,6 +35,9 @@ public:
     virtual Reply profile(const std::string& path, const std::vector<std::string>& args) = 0;
     // A macro library change ("import FILE") for the device at `path`.
     virtual Reply macro(const std::string& path, const std::vector<std::string>& args) = 0;
+    // The keys of the device at `path` whose function may be changed: a JSON array of key
+    // indices in `text`.
+    virtual Reply keys(const std::string& path) = 0;
 };
 
 // Runs one command line (without the program name). `backend` is what "--emulate" or the

@@ -87,15 +87,36 @@ _tellunectl() {
             fi
             ;;
         keymap)
-            # keymap DEVICE BUTTON FUNCTION
-            local args=0
+            # keymap DEVICE KEY FUNCTION
+            local args=0 device=
             for ((i = 1; i < cword; i++)); do
-                [[ ${words[i]} != -* ]] && ((args++))
+                if [[ ${words[i]} != -* ]]; then
+                    ((args++))
+                    ((args == 2)) && device=${words[i]}
+                fi
             done
             case $args in
-                1) COMPREPLY=($(compgen -W "mouse --help" -- "$cur")) ;;
-                2) COMPREPLY=($(compgen -W "left right middle side1 side2 dpi-up dpi-down fire
-                    button9 button10 button11" -- "$cur")) ;;
+                1) COMPREPLY=($(compgen -W "mouse keyboard --help" -- "$cur")) ;;
+                2)
+                    if [[ $device == keyboard* || $device == */keyboard* ]]; then
+                        # The keyboard's key names, as `tellunectl keymap keyboard` lists them.
+                        COMPREPLY=($(compgen -W "esc f1 f2 f3 f4 f5 f6 f7 f8 f9 f10 f11 f12
+                            print-screen scroll-lock pause gm grave digit-1 digit-2 digit-3
+                            digit-4 digit-5 digit-6 digit-7 digit-8 digit-9 digit-0 minus equal
+                            backspace insert home page-up num-lock numpad-slash numpad-star
+                            numpad-minus tab q w e r t y u i o p lbracket rbracket backslash
+                            delete end page-down numpad-7 numpad-8 numpad-9 capslock a s d f g h
+                            j k l semicolon quote enter numpad-4 numpad-5 numpad-6 henkan
+                            muhenkan hangul hanja kana lshift z x c v b n m comma period slash
+                            rshift up numpad-1 numpad-2 numpad-3 ro yen iso-backslash
+                            numpad-comma lctrl lwin lalt space ralt app rctrl left down right
+                            numpad-0 numpad-period numpad-enter numpad-plus m1 m2 m3 m4 m5
+                            rwin" -- "$cur"))
+                    else
+                        COMPREPLY=($(compgen -W "left right middle side1 side2 dpi-up dpi-down
+                            fire button9 button10 button11" -- "$cur"))
+                    fi
+                    ;;
                 3)
                     compopt -o nospace 2>/dev/null
                     COMPREPLY=($(compgen -W "default disabled fixed key: mouse: dpi: media:
@@ -108,7 +129,7 @@ _tellunectl() {
             if [[ -z $action ]]; then
                 COMPREPLY=($(compgen -W "list export import --help" -- "$cur"))
             elif [[ $prev == "$action" ]]; then
-                COMPREPLY=($(compgen -W "mouse" -- "$cur"))
+                COMPREPLY=($(compgen -W "mouse keyboard" -- "$cur"))
             elif [[ $action == import ]]; then
                 _filedir mac
             elif [[ $action == export ]]; then

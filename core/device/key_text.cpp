@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -24,20 +25,78 @@ bool same_text(std::string_view a, std::string_view b) {
 // Table names as typed: "keyboard_key_Page Up" -> "page-up". Misspelt or cryptic names of
 // the table get a readable one; the table's own stays accepted.
 constexpr std::string_view kTablePrefix = "keyboard_key_";
+// Punctuation gets words, so a name never needs quoting in a shell.
 const std::map<std::string, std::string, std::less<>> kBetterNames = {
     {"xiegang", "backslash"},
     {"<", "comma"},
+    {"-", "minus"},
+    {"=", "equal"},
+    {"[", "lbracket"},
+    {"]", "rbracket"},
+    {";", "semicolon"},
+    {"'", "quote"},
+    {"`", "grave"},
+    {".", "period"},
+    {"/", "slash"},
     {"caplk", "capslock"},
     {"print-scr", "print-screen"},
+    {"num-/", "numpad-slash"},
+    {"num-*", "numpad-star"},
+    {"num--", "numpad-minus"},
+    {"num-+", "numpad-plus"},
+    {"num-enter", "numpad-enter"},
+    {"num-1", "numpad-1"},
+    {"num-2", "numpad-2"},
+    {"num-3", "numpad-3"},
+    {"num-4", "numpad-4"},
+    {"num-5", "numpad-5"},
+    {"num-6", "numpad-6"},
+    {"num-7", "numpad-7"},
+    {"num-8", "numpad-8"},
+    {"num-9", "numpad-9"},
+    {"num-0", "numpad-0"},
+    {"decimal", "numpad-period"},
+    {"k45", "iso-backslash"},
+    {"k56", "ro"},
+    {"k14", "yen"},
+    {"k107", "numpad-comma"},
+    {"k131", "muhenkan"},
+    {"k132", "henkan"},
+    {"k133", "kana"},
+    {"k150", "hanja"},
+    {"k151", "hangul"},
     {"browaer-home", "browser-home"},
     {"wed_stop", "browser-stop"},
 };
 // More names people type for the same keys.
 const std::map<std::string, std::string, std::less<>> kAliases = {
-    {"escape", "esc"}, {"return", "enter"}, {"minus", "-"},        {"equal", "="},
-    {"period", "."},   {"slash", "/"},      {"semicolon", ";"},    {"quote", "'"},
-    {"grave", "`"},    {"menu", "app"},     {"pgup", "page-up"},   {"pgdn", "page-down"},
-    {"del", "delete"}, {"ins", "insert"},   {"wake-up", "wakeup"}, {"mute", "volume-mute"},
+    {"escape", "esc"},
+    {"return", "enter"},
+    {"minus", "-"},
+    {"equal", "="},
+    {"period", "."},
+    {"slash", "/"},
+    {"semicolon", ";"},
+    {"quote", "'"},
+    {"grave", "`"},
+    {"menu", "app"},
+    {"pgup", "page-up"},
+    {"pgdn", "page-down"},
+    {"del", "delete"},
+    {"ins", "insert"},
+    {"wake-up", "wakeup"},
+    {"mute", "volume-mute"},
+    // The digit row as the keyboard's key names have it: a bare number is a key's number.
+    {"digit-1", "1"},
+    {"digit-2", "2"},
+    {"digit-3", "3"},
+    {"digit-4", "4"},
+    {"digit-5", "5"},
+    {"digit-6", "6"},
+    {"digit-7", "7"},
+    {"digit-8", "8"},
+    {"digit-9", "9"},
+    {"digit-0", "0"},
 };
 
 std::string row_text(int row) {
@@ -80,7 +139,7 @@ struct Modifier {
     std::string_view name;
     uint8_t bit;
 };
-constexpr std::array<Modifier, 12> kModifiers = {{
+constexpr std::array<Modifier, 13> kModifiers = {{
     {"ctrl", 0x01},
     {"shift", 0x02},
     {"alt", 0x04},
@@ -93,7 +152,11 @@ constexpr std::array<Modifier, 12> kModifiers = {{
     {"lshift", 0x02},
     {"lalt", 0x04},
     {"super", 0x08},
+    {"lwin", 0x08},
 }};
+// The modifier keys of the keyboard by bit, as key names.
+constexpr std::array<std::string_view, kModifierRows> kModifierKeys = {
+    "lctrl", "lshift", "lalt", "lwin", "rctrl", "rshift", "ralt", "rwin"};
 
 std::optional<uint8_t> modifier_bit_named(std::string_view text) {
     const std::string t = lower(text);
@@ -441,6 +504,41 @@ int mouse_button_index(std::string_view text) {
     if (const std::optional<int> n = number(text))
         return *n >= 1 && *n <= kMouseButtonNames ? *n - 1 : -1;
     return index_in(kButtons, text);
+}
+
+std::string keyboard_key_name(int key) {
+    if (key < 0 || size_t(key) >= kKeyboardFactoryCodes.size()) return {};
+    const KeyCode& code = kKeyboardFactoryCodes[size_t(key)];
+    if (names_no_key(code)) return {};
+    if (code[0] == kFnKeyboard && code[1] == 0) {
+        const int row = key_row_for_usage(code[2]);
+        if (row < 0) return {};
+        std::string name = row_text(row);
+        const bool digit = name.size() == 1 && std::isdigit(static_cast<unsigned char>(name[0]));
+        return digit ? "digit-" + name : name;
+    }
+    if (code[0] == kFnKeyboard && code[2] == 0 && std::has_single_bit(code[1]))
+        return std::string(kModifierKeys[size_t(std::countr_zero(code[1]))]);
+    const int row = row_of({code[0], code[1], code[2]});
+    return row < 0 ? std::string{} : row_text(row);
+}
+
+int keyboard_key_index(std::string_view text) {
+    if (const std::optional<int> n = number(text))
+        return *n >= 1 && size_t(*n) <= kKeyboardFactoryCodes.size() ? *n - 1 : -1;
+    // The code the text names (any name the key: function takes), then the key holding it.
+    std::optional<KeyCode> code;
+    if (const std::optional<uint8_t> bit = modifier_bit_named(text)) {
+        code = KeyCode{kFnKeyboard, *bit, 0};
+    } else if (const int row = find_row(text, kModifierRows, kKeyboardRows); row >= 0) {
+        code = KeyCode{kFnKeyboard, 0, kKeyCodeTable[size_t(row)].param2};
+    } else if (const int other = find_row(text, kKeyboardRows, kKeyCodeRows); other >= 0) {
+        const KeyCodeRow& r = kKeyCodeTable[size_t(other)];
+        code = KeyCode{r.type, r.param1, r.param2};
+    }
+    for (size_t key = 0; code && key < kKeyboardFactoryCodes.size(); ++key)
+        if (kKeyboardFactoryCodes[key] == *code) return int(key);
+    return -1;
 }
 
 }  // namespace tellune::device

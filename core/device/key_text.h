@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/device/factory_codes.h"
 #include "core/device/key_functions.h"
 
 namespace tellune::device {
@@ -46,5 +47,13 @@ inline constexpr int kMouseButtonNames = 11;
 std::string_view mouse_button_name(int index);
 // A button given as its 1-based position or its name; -1 when there is no such button.
 int mouse_button_index(std::string_view text);
+
+// The keyboard's keys by key index (0..125), named after the code each holds from the
+// factory: "esc", "f1", "a", "digit-1", "lctrl", "numpad-1", "fn", "m1". Empty for a key no
+// text names (its number still does).
+std::string keyboard_key_name(int key);
+// A key given as its 1-based number or as a name a key: function takes for its code; -1
+// when the keyboard has no such key.
+int keyboard_key_index(std::string_view text);
 
 }  // namespace tellune::device

@@ -97,6 +97,11 @@ LedMap build_led_map(const KeySlotMap& slots, std::span<const uint8_t> led_indic
     return map;
 }
 
+bool keyboard_key_assignable(const KeySlotMap& slots, int key) {
+    return key >= 0 && size_t(key) < slots.size() && key != kKeyboardFnKey &&
+           slots[size_t(key)] != kNoSlot;
+}
+
 int key_of_slot(const KeySlotMap& slots, int slot) {
     if (slot < 0 || slot >= kNoSlot) return -1;
     for (size_t key = 0; key < kKeyboardKeys; ++key)

@@ -40,6 +40,7 @@ inline constexpr uint8_t kHighestDeviceMode = 24;  // modes above it exist only 
 inline constexpr int kCustomLightGroups = 4;
 inline constexpr uint16_t kUsageKeyDown = 0x0500;  // low byte: the key slot
 inline constexpr uint16_t kUsageKeyUp = 0x0600;
+inline constexpr int kKeyboardFnKey = 110;  // stays Fn: its function is never changed
 
 using KeySlotMap = std::array<uint8_t, kKeyboardKeys>;
 using LedMap = std::array<uint8_t, kKeyboardKeys>;
@@ -99,6 +100,9 @@ bool take_keyboard_block(KeyboardSettings& settings, std::span<const uint8_t> bl
 KeySlotMap build_key_slot_map(std::span<const uint8_t> key_table, size_t slots);
 // For each key with a slot, the LED the keyboard lights for that slot; kNoLed otherwise.
 LedMap build_led_map(const KeySlotMap& slots, std::span<const uint8_t> led_indices);
+// Whether key `key` may be given another function: the keyboard has it (a slot in `slots`)
+// and it is not Fn.
+bool keyboard_key_assignable(const KeySlotMap& slots, int key);
 // The key whose slot is `slot`, or -1.
 int key_of_slot(const KeySlotMap& slots, int slot);
 // The 3·slots bytes to send: the cached table with each mapped key's assignment put in.

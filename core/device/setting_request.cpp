@@ -5,6 +5,7 @@
 
 #include "core/device/dpi_steps.h"
 #include "core/device/key_text.h"
+#include "core/device/keyboard_protocol.h"
 #include "core/device/pad_protocol.h"
 #include "core/hid/device_slots.h"
 #include "core/profile/profile_data.h"
@@ -39,8 +40,11 @@ int max_light_mode(int kind) {
 
 std::string check_request(const SettingRequest& r, int kind) {
     const bool mouse = kind == hid::kKindMouse || kind == hid::kKindWirelessMouse;
+    const bool keyboard = kind == hid::kKindKeyboard;
     using W = SettingRequest::What;
-    if (r.what != W::light && !mouse) return "this command is for a mouse";
+    if (r.what == W::keymap && !mouse && !keyboard)
+        return "this command is for a mouse or a keyboard";
+    if (r.what != W::light && r.what != W::keymap && !mouse) return "this command is for a mouse";
     if (r.what == W::light && !mouse && kind != hid::kKindMousePad)
         return "this command is for a mouse or a mouse pad";
     const int stages = int(kMaxDpiStages);
@@ -59,8 +63,15 @@ std::string check_request(const SettingRequest& r, int kind) {
         case W::lift:
             return in(r.lift, 0, kLiftSettings - 1) ? std::string{} : range("the lift", 1, 3);
         case W::keymap:
-            if (r.key < 0 || r.key >= kMouseButtons) return range("the button", 1, kMouseButtons);
-            if (!r.use_default && !function_offered(r.code, kDeviceModeMouse))
+            if (keyboard) {
+                if (!in(r.key, 0, int(kKeyboardKeys) - 1))
+                    return range("the key", 1, int(kKeyboardKeys));
+                if (r.key == kKeyboardFnKey) return "the Fn key cannot be assigned";
+            } else if (!in(r.key, 0, kMouseButtons - 1)) {
+                return range("the button", 1, kMouseButtons);
+            }
+            if (!r.use_default &&
+                !function_offered(r.code, keyboard ? kDeviceModeKeyboard : kDeviceModeMouse))
                 return "no such key function";
             return {};
         case W::light: {
@@ -207,7 +218,7 @@ std::string apply_keymap(const SettingRequest& r, std::vector<KeyAssignmentRecor
                          size_t macros) {
     if (r.what != SettingRequest::What::keymap) return "not a key request";
     if (r.key < 0 || size_t(r.key) >= keys.size())
-        return "the mouse's profile has no button " + std::to_string(r.key + 1);
+        return "the profile has no key " + std::to_string(r.key + 1);
     KeyAssignmentRecord& key = keys[size_t(r.key)];
     KeyFunction f = current_function(key);
     const KeyFunction def = default_function(key);

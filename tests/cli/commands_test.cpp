@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/device/factory_codes.h"
 #include "core/hid/command_channel.h"
 #include "core/macro/macro_library.h"
 #include "emulator/emulated_backend.h"
@@ -39,8 +40,9 @@ protected:
           config_("XDG_CONFIG_HOME", tmp_.file("config")) {
         mouse_ = emulator::make_mouse();
         pad_ = emulator::make_mouse_pad();
+        keyboard_ = emulator::make_keyboard();
         backend_.plug(mouse_);
-        backend_.plug(emulator::make_keyboard());
+        backend_.plug(keyboard_);
         backend_.plug(pad_);
         backend_.plug(emulator::make_headset());
     }
@@ -52,6 +54,14 @@ protected:
         r.out = out.str();
         r.err = err.str();
         return r;
+    }
+
+    // Commands that must all succeed.
+    void run_all(const std::vector<std::vector<std::string>>& commands) {
+        for (const auto& args : commands) {
+            const Result r = run(args);
+            ASSERT_EQ(r.code, kExitDone) << testing::PrintToString(args) << ": " << r.err;
+        }
     }
 
     static Json::Value parse(const std::string& text) {
@@ -95,7 +105,7 @@ protected:
     TempDir tmp_;
     ScopedEnv home_, data_, config_;
     emulator::EmulatedBackend backend_;
-    std::shared_ptr<EmulatedDevice> mouse_, pad_;
+    std::shared_ptr<EmulatedDevice> mouse_, pad_, keyboard_;
 };
 
 TEST_F(CliTest, ListShowsEveryEmulatedDeviceAsJson) {
@@ -416,6 +426,11 @@ TEST_F(CliTest, HelpForEveryCommand) {
     EXPECT_EQ(received(*mouse_), 0u);
 }
 
+// Slot `slot` of a key table takes `code`.
+void put_code(std::vector<uint8_t>& table, size_t slot, const std::vector<uint8_t>& code) {
+    std::copy(code.begin(), code.end(), table.begin() + long(3 * slot));
+}
+
 // The mouse's key table as the emulated mouse was built: button i in slot i, sixteen slots.
 std::vector<uint8_t> factory_keys() {
     std::vector<uint8_t> table = {0x10, 0x01, 0x00, 0x10, 0x02, 0x00, 0x10, 0x04, 0x00, 0x10, 0x10,
@@ -437,16 +452,11 @@ TEST_F(CliTest, KeymapReachesTheMouseAndTheProfile) {
         {"keymap", "mouse", "fire", "disabled"},
         {"keymap", "mouse", "RIGHT", "mouse:back"},
     };
-    for (const auto& args : commands) {
-        const Result r = run(args);
-        ASSERT_EQ(r.code, kExitDone) << args[3] << ": " << r.err;
-    }
+    run_all(commands);
     // Worked out by hand: slot 3 Ctrl+C (0x20 0x01 0x06), slot 2 consumer usage 0x00E9 low
     // byte first, slot 5 swing 0x23 with 0x80 + 5, slot 7 0xA0 0 0, slot 1 button 4 (0x08).
     std::vector<uint8_t> want = factory_keys();
-    const auto put = [&](size_t slot, std::vector<uint8_t> code) {
-        std::copy(code.begin(), code.end(), want.begin() + long(3 * slot));
-    };
+    const auto put = [&](size_t slot, std::vector<uint8_t> code) { put_code(want, slot, code); };
     put(3, {0x20, 0x01, 0x06});
     put(2, {0x30, 0xE9, 0x00});
     put(5, {0x11, 0x23, 0x85});
@@ -508,7 +518,7 @@ TEST_F(CliTest, BadKeymapAndMacroInputExitsTwoAndChangesNothing) {
         {"keymap", "mouse", "1", "key:a", "extra"},
         {"keymap", "mouse", "1", "--bogus", "x"},
         {"keymap", "pad", "1", "key:a"},
-        {"keymap", "keyboard", "1", "key:a"},
+        {"keymap", "keyboard", "fn", "key:a"},
         {"macro"},
         {"macro", "list"},
         {"macro", "erase", "mouse"},
@@ -582,20 +592,120 @@ TEST_F(CliTest, MacroImportExportRoundTripAndKeysPlayingIt) {
               (std::vector<uint8_t>{0x71, 0x01, 0x03}));
     const Result keys = run({"keymap", "mouse"});
     EXPECT_NE(keys.out.find("8\tfire\tmacro:macro_2,repeat=3\n"), std::string::npos) << keys.out;
+
+    // The keyboard's library is its own: the same macro file is its first, sent in the same
+    // image with command 0x15, exported unchanged, and played by a key.
+    EXPECT_EQ(parse(run({"--json", "macro", "list", "keyboard"}).out).size(), 0u);
+    ASSERT_EQ(run({"macro", "import", "keyboard", source}).out, "macro_1\n");
+    EXPECT_EQ(keyboard_->macro_area(), area);
+    ASSERT_EQ(run({"macro", "export", "keyboard", "macro_1", tmp_.file("k.mac")}).code, kExitDone);
+    EXPECT_EQ(read(tmp_.file("k.mac")), kMacroFile);
+    ASSERT_EQ(run({"keymap", "keyboard", "f1", "macro:macro_1,mode=2"}).code, kExitDone);
+    const std::vector<uint8_t> kb = keyboard_->key_table();
+    EXPECT_EQ(std::vector<uint8_t>(kb.begin() + 3, kb.begin() + 6),
+              (std::vector<uint8_t>{0x70, 0x00, 0x01}));
+    EXPECT_EQ(parse(run({"--json", "macro", "list", "mouse"}).out).size(), 2u);
 }
 
 TEST_F(CliTest, MacroImportIsRefusedWhenTheLibraryIsFull) {
     const std::string source = tmp_.file("source.mac");
     std::ofstream(source) << kMacroFile;
-    for (int i = 0; i < macro::kMaxMacros; ++i)
-        ASSERT_EQ(run({"macro", "import", "mouse", source}).code, kExitDone) << i;
+    // Each device has a library of its own: the mouse's being full leaves the keyboard's open.
+    for (const auto& [name, device] :
+         {std::pair{"mouse", mouse_}, std::pair{"keyboard", keyboard_}}) {
+        for (int i = 0; i < macro::kMaxMacros; ++i)
+            ASSERT_EQ(run({"macro", "import", name, source}).code, kExitDone) << name << i;
+        const auto files = data_files();
+        const uint64_t macro_writes = device->command_count(0x15);
+        const Result full = run({"macro", "import", name, source});
+        EXPECT_EQ(full.code, kExitUsage) << name;
+        EXPECT_NE(full.err.find("50"), std::string::npos) << full.err;
+        EXPECT_EQ(data_files(), files) << name;
+        EXPECT_EQ(device->command_count(0x15), macro_writes) << name;
+    }
+}
+
+// The keyboard's key table as the emulated keyboard was built: key k in slot k.
+std::vector<uint8_t> keyboard_factory_keys() {
+    std::vector<uint8_t> table;
+    for (const auto& code : device::kKeyboardFactoryCodes)
+        table.insert(table.end(), code.begin(), code.end());
+    return table;
+}
+
+TEST_F(CliTest, KeymapReachesTheKeyboardAtTheKeysOwnSlots) {
+    ASSERT_EQ(keyboard_->key_table(), keyboard_factory_keys());
+    run_all({{"keymap", "keyboard", "a", "key:ctrl+c"},
+             {"keymap", "emu/keyboard0", "2", "media:volume-up"},
+             {"keymap", "keyboard", "numpad-1", "mouse:back"},
+             {"keymap", "keyboard", "lctrl", "disabled"}});
+    // By hand: A is key 64 (usage 0x04) in slot 64, Ctrl+C 0x20 0x01 0x06; key 2 is F1 in
+    // slot 1, consumer usage 0x00E9 low byte first; keypad 1 is key 97, mouse button 4 (0x08);
+    // left Ctrl is key 105, 0xA0 0 0. The other 122 slots keep their factory codes.
+    std::vector<uint8_t> want = keyboard_factory_keys();
+    put_code(want, 64, {0x20, 0x01, 0x06});
+    put_code(want, 1, {0x30, 0xE9, 0x00});
+    put_code(want, 97, {0x10, 0x08, 0x00});
+    put_code(want, 105, {0xA0, 0x00, 0x00});
+    EXPECT_EQ(keyboard_->key_table(), want);
+    EXPECT_EQ(received(*mouse_), 0u);
+
+    // The listing reads the profile back; it holds the keys the board has, Fn aside.
+    const Result listed = run({"--json", "keymap", "keyboard"});
+    ASSERT_EQ(listed.code, kExitDone) << listed.err;
+    std::map<int, Json::Value> by_key;
+    for (const Json::Value& k : parse(listed.out)) by_key[k["key"].asInt()] = k;
+    EXPECT_EQ(by_key.size(), 120u);
+    EXPECT_EQ(by_key[65]["name"].asString(), "a");
+    EXPECT_EQ(by_key[65]["function"].asString(), "key:ctrl+c");
+    EXPECT_FALSE(by_key[65]["default"].asBool());
+    EXPECT_EQ(by_key[2]["function"].asString(), "media:volume-up");
+    EXPECT_EQ(by_key[1]["function"].asString(), "key:esc");
+    EXPECT_TRUE(by_key[1]["default"].asBool());
+    EXPECT_FALSE(by_key.count(111)) << "Fn";
+    EXPECT_FALSE(by_key.count(19)) << "a key no board has";
+    const Result text = run({"keymap", "keyboard"});
+    EXPECT_NE(text.out.find("\n106\tlctrl\tdisabled\n"), std::string::npos) << text.out;
+
+    // "default" brings the key's own function back; the mouse's functions are refused.
+    ASSERT_EQ(run({"keymap", "keyboard", "65", "default"}).code, kExitDone);
+    put_code(want, 64, {0x20, 0x00, 0x04});
+    EXPECT_EQ(keyboard_->key_table(), want);
+}
+
+TEST_F(CliTest, KeyboardKeysItLacksAndFnAreRefusedWithNothingChanged) {
+    // A board whose table has no Q (key 43): its factory code is not in any slot.
+    emulator::DeviceConfig config = emulator::keyboard_config(1);
+    config.key_table[3 * 43 + 2] = 0;
+    backend_.unplug(keyboard_);
+    keyboard_ = std::make_shared<EmulatedDevice>(config);
+    backend_.plug(keyboard_);
+    ASSERT_EQ(run({"keymap", "keyboard", "w", "key:q"}).code, kExitDone);
+    const Result listed = run({"keymap", "keyboard"});
+    EXPECT_EQ(listed.out.find("\tq\t"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("\n45\tw\tkey:q\n"), std::string::npos) << listed.out;
+
     const auto files = data_files();
-    mouse_->log().clear();
-    const Result full = run({"macro", "import", "mouse", source});
-    EXPECT_EQ(full.code, kExitUsage);
-    EXPECT_NE(full.err.find("50"), std::string::npos) << full.err;
+    const auto table = keyboard_->key_table();
+    const auto memory = keyboard_->memory();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"keymap", "keyboard", "q", "key:a"},
+          {"keymap", "keyboard", "44", "key:a"},
+          {"keymap", "keyboard", "fn", "key:a"},
+          {"keymap", "keyboard", "111", "default"},
+          {"keymap", "keyboard", "19", "key:a"},
+          {"keymap", "keyboard", "127", "key:a"},
+          {"keymap", "keyboard", "power", "key:a"},
+          {"keymap", "keyboard", "a", "dpi:up"},
+          {"keymap", "keyboard", "a", "recoil:1"},
+          {"keymap", "keyboard", "a", "macro:macro_1"}}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.code, kExitUsage) << args[2] << " " << args[3] << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty());
+    }
     EXPECT_EQ(data_files(), files);
-    EXPECT_TRUE(writes(*mouse_).empty());
+    EXPECT_EQ(keyboard_->key_table(), table);
+    EXPECT_EQ(keyboard_->memory(), memory);
 }
 
 TEST_F(CliTest, KeymapFailureOnTheMouseExitsOne) {

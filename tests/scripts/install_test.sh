@@ -57,8 +57,26 @@ completed=$(bash -c '
     COMP_WORDS=(tellunectl --emulate keymap mouse 1 me); COMP_CWORD=5; _tellunectl
     echo "${COMPREPLY[*]}"
     COMP_WORDS=(tellunectl macro ex); COMP_CWORD=2; _tellunectl; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl keymap keyboard numpad-e); COMP_CWORD=3; _tellunectl
+    echo "${COMPREPLY[*]}"
+    COMP_WORDS=(tellunectl macro import k); COMP_CWORD=3; _tellunectl; echo "${COMPREPLY[*]}"
 ' _ "$completion" 2>&1)
-if [ "$completed" != $'profile\napply\nmouse\nside1 side2\nmedia:\nexport' ]; then
+if [ "$completed" != $'profile\napply\nmouse\nside1 side2\nmedia:\nexport\nnumpad-enter\nkeyboard' ]; then
     echo "FAIL: the bash completion gives: $completed"; failures=$((failures + 1))
+fi
+# The keyboard's key names it completes are the ones the installed tellunectl lists.
+scratch="$prefix/scratch"
+listed=$(cd / && HOME="$scratch" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
+    "$prefix/bin/tellunectl" --emulate keymap keyboard | cut -f2 | grep -vx -- - | sort)
+offered=$(bash -c '
+    _init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]};
+                         words=("${COMP_WORDS[@]}"); cword=$COMP_CWORD; }
+    source "$1" || exit 1
+    COMP_WORDS=(tellunectl keymap keyboard ""); COMP_CWORD=3; _tellunectl
+    printf "%s\n" "${COMPREPLY[@]}"
+' _ "$completion" 2>&1 | sort)
+if [ -z "$listed" ] || [ "$listed" != "$offered" ]; then
+    echo "FAIL: the completion's keyboard keys differ from the listing:"
+    diff <(echo "$listed") <(echo "$offered"); failures=$((failures + 1))
 fi
 exit $((failures > 0))

@@ -23,6 +23,7 @@
 #include "private_bus.h"
 #include "program_test.h"
 #include "test_support/wait.h"
+#include "ui/device/keyboard_device.h"
 #include "ui/device/mouse_device.h"
 #include "ui/device/mouse_pad_device.h"
 #include "ui/editors/key_set_control_ui.h"
@@ -99,6 +100,7 @@ protected:
     }
     CTarvexMouseDevice* mouse_page() const { return page_of<CTarvexMouseDevice>(); }
     CTarvexMousePadDevice* pad_page() const { return page_of<CTarvexMousePadDevice>(); }
+    CTarvexKeyboardDevice* keyboard_page() const { return page_of<CTarvexKeyboardDevice>(); }
 
     // tellunectl on a thread of its own, as another process would be, while this thread
     // runs the program. It gets a backend without devices: touching it finds nothing.
@@ -118,6 +120,43 @@ protected:
         cli.join();
         EXPECT_TRUE(finished);
         return r;
+    }
+
+    // Apply(path, request) as any program on the bus may call it; the exit code.
+    int apply_from_bus(const QString& path, const QString& request) {
+        QDBusMessage m = QDBusMessage::createMethodCall(
+            cli::BusRemote::kService, cli::BusRemote::kPath, cli::BusRemote::kInterface, "Apply");
+        m.setArguments({path, request});
+        QDBusMessage reply;
+        std::atomic<bool> done{false};
+        std::thread t([&] {
+            reply = client_.call(m, QDBus::Block, 10000);
+            done = true;
+        });
+        tellune::test::wait_until([&] { return done.load(); }, 15000);
+        t.join();
+        return reply.arguments().value(0).toInt();
+    }
+
+    // Setting requests for `page` as a hostile bus client may send them: each is bad usage.
+    void refused_from_bus(CTarvexUSBDevice* page, std::initializer_list<const char*> requests) {
+        const QString path = QString::fromStdString(page->ConnectedSlot().path);
+        for (const char* request : requests)
+            EXPECT_EQ(apply_from_bus(path, QString::fromLatin1(request)), cli::kExitUsage)
+                << request;
+    }
+
+    // Each command through the program, then directly: the key tables stay the same.
+    void same_keys_both_ways(const std::vector<std::vector<std::string>>& commands,
+                             emulator::EmulatedDevice& device, emulator::EmulatedDevice& own_device,
+                             emulator::EmulatedBackend& own) {
+        for (const auto& args : commands) {
+            const Result remote = through_program(args);
+            ASSERT_EQ(remote.code, cli::kExitDone) << args.back() << ": " << remote.err;
+            const Result direct = directly(args, own);
+            ASSERT_EQ(direct.code, cli::kExitDone) << args.back() << ": " << direct.err;
+            EXPECT_EQ(device.key_table(), own_device.key_table()) << args.back();
+        }
     }
 
     // The same command opening a fresh device of its own, in a data folder of its own.
@@ -256,20 +295,7 @@ TEST_F(CliThroughProgram, RefusedRequestsChangeNothing) {
 
     // Another program on the bus is checked as strictly as tellunectl checks.
     const QString path = QString::fromStdString(mouse_page()->ConnectedSlot().path);
-    const auto call = [&](const QString& request) {
-        QDBusMessage m = QDBusMessage::createMethodCall(
-            cli::BusRemote::kService, cli::BusRemote::kPath, cli::BusRemote::kInterface, "Apply");
-        m.setArguments({path, request});
-        QDBusMessage reply;
-        std::atomic<bool> done{false};
-        std::thread t([&] {
-            reply = client_.call(m, QDBus::Block, 10000);
-            done = true;
-        });
-        tellune::test::wait_until([&] { return done.load(); }, 15000);
-        t.join();
-        return reply.arguments().value(0).toInt();
-    };
+    const auto call = [&](const QString& request) { return apply_from_bus(path, request); };
     for (const char* hostile :
          {"", "[]", "{\"what\":\"dpi\",\"stage\":9,\"step\":1}", "{\"what\":\"dpi\",\"stage\":1}",
           "{\"what\":\"dpi\",\"stage\":0,\"step\":140}", "{\"what\":\"rate\",\"rate\":\"3\"}",
@@ -324,6 +350,33 @@ QString key_row_text(QWidget* page, int row) {
     return label ? label->toolTip() : QString();
 }
 
+// The macro page and the key panel's macro list follow the library.
+void page_lists_macros(QWidget* page, const QStringList& names) {
+    CMacroControlUI* macros = find_macro_control(page);
+    ASSERT_NE(macros, nullptr);
+    EXPECT_EQ(macros->names(), names);
+    auto* combo = page->findChild<QComboBox*>(QStringLiteral("keyset_macro_combo"));
+    ASSERT_NE(combo, nullptr);
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    EXPECT_EQ(items, names);
+}
+
+std::vector<uint8_t> slot_of(const std::vector<uint8_t>& table, size_t slot) {
+    return {table.begin() + long(3 * slot), table.begin() + long(3 * slot + 3)};
+}
+
+// The page shows the key changes at once: the key panel, showing `ctrl_c` (selected), on the
+// keyboard-key page with Ctrl; the list rows with `ctrl_c` changed and `macro` playing macro_1.
+void page_shows_keys(QWidget* page, int ctrl_c, int macro) {
+    auto* functions = page->findChild<QComboBox*>(QStringLiteral("keyset_function_combo"));
+    ASSERT_NE(functions, nullptr);
+    EXPECT_EQ(functions->currentData().toString(), "6");
+    EXPECT_TRUE(key_row_text(page, macro).contains(QStringLiteral("macro_1")))
+        << key_row_text(page, macro).toStdString();
+    EXPECT_NE(key_row_text(page, ctrl_c), key_row_text(page, ctrl_c + 1));
+}
+
 TEST_F(CliThroughProgram, KeymapAndMacroImportGiveTheSameBytesAndShowOnThePage) {
     emulator::EmulatedBackend own;
     auto own_mouse = emulator::make_mouse();
@@ -348,44 +401,21 @@ TEST_F(CliThroughProgram, KeymapAndMacroImportGiveTheSameBytesAndShowOnThePage) 
     ASSERT_GE(area.size(), 30u);
     EXPECT_EQ(area[0], 0xAA);
     EXPECT_EQ(area[4], 1) << "one macro";
-    // The macro page and the key panel's macro list follow the library.
-    CMacroControlUI* macros = find_macro_control(page);
-    ASSERT_NE(macros, nullptr);
-    EXPECT_EQ(macros->names(), QStringList{QStringLiteral("macro_1")});
-    auto* macro_combo = page->findChild<QComboBox*>(QStringLiteral("keyset_macro_combo"));
-    ASSERT_NE(macro_combo, nullptr);
-    ASSERT_EQ(macro_combo->count(), 1);
-    EXPECT_EQ(macro_combo->itemText(0), "macro_1");
+    page_lists_macros(page, {QStringLiteral("macro_1")});
 
     const std::vector<std::vector<std::string>> commands = {
         {"--emulate", "keymap", "mouse", "side1", "key:ctrl+c"},
         {"--emulate", "keymap", "mouse", "fire", "macro:macro_1,repeat=3"},
         {"--emulate", "keymap", "emu/mouse0", "2", "media:volume-up"},
     };
-    for (const auto& args : commands) {
-        const Result remote = through_program(args);
-        ASSERT_EQ(remote.code, cli::kExitDone) << args[4] << ": " << remote.err;
-        const Result direct = directly(args, own);
-        ASSERT_EQ(direct.code, cli::kExitDone) << args[4] << ": " << direct.err;
-        EXPECT_EQ(mouse_->key_table(), own_mouse->key_table()) << args[4];
-    }
+    same_keys_both_ways(commands, *mouse_, *own_mouse, own);
     // By hand: slot 3 Ctrl+C, slot 7 macro 0 three times, slot 1 consumer usage 0x00E9.
     const std::vector<uint8_t> keys = mouse_->key_table();
     ASSERT_EQ(keys.size(), 48u);
-    EXPECT_EQ(std::vector<uint8_t>(keys.begin() + 9, keys.begin() + 12),
-              (std::vector<uint8_t>{0x20, 0x01, 0x06}));
-    EXPECT_EQ(std::vector<uint8_t>(keys.begin() + 21, keys.begin() + 24),
-              (std::vector<uint8_t>{0x71, 0x00, 0x03}));
-    EXPECT_EQ(std::vector<uint8_t>(keys.begin() + 3, keys.begin() + 6),
-              (std::vector<uint8_t>{0x30, 0xE9, 0x00}));
-
-    // The page shows it at once: the panel on the keyboard page with Ctrl, the list rows.
-    auto* functions = page->findChild<QComboBox*>(QStringLiteral("keyset_function_combo"));
-    ASSERT_NE(functions, nullptr);
-    EXPECT_EQ(functions->currentData().toString(), "6");
-    EXPECT_TRUE(key_row_text(page, 7).contains(QStringLiteral("macro_1")))
-        << key_row_text(page, 7).toStdString();
-    EXPECT_NE(key_row_text(page, 3), key_row_text(page, 4));
+    EXPECT_EQ(slot_of(keys, 3), (std::vector<uint8_t>{0x20, 0x01, 0x06}));
+    EXPECT_EQ(slot_of(keys, 7), (std::vector<uint8_t>{0x71, 0x00, 0x03}));
+    EXPECT_EQ(slot_of(keys, 1), (std::vector<uint8_t>{0x30, 0xE9, 0x00}));
+    page_shows_keys(page, 3, 7);
     // And the profile file the bar shows holds it.
     const Json::Value stored =
         read_json(find_profile_bar(page)->selected_profile_file())["Device"][0];
@@ -401,26 +431,87 @@ TEST_F(CliThroughProgram, KeymapAndMacroImportGiveTheSameBytesAndShowOnThePage) 
     EXPECT_EQ(
         through_program({"--emulate", "macro", "import", "mouse", dir_.file("none.mac")}).code,
         cli::kExitUsage);
-    const QString path = QString::fromStdString(page->ConnectedSlot().path);
-    for (const char* hostile :
-         {"{\"what\":\"keymap\",\"key\":0,\"type\":112,\"param1\":5,\"param2\":0}",
-          "{\"what\":\"keymap\",\"key\":40,\"default\":true}",
-          "{\"what\":\"keymap\",\"key\":0,\"type\":85,\"param1\":0,\"param2\":0}"}) {
-        QDBusMessage m = QDBusMessage::createMethodCall(
-            cli::BusRemote::kService, cli::BusRemote::kPath, cli::BusRemote::kInterface, "Apply");
-        m.setArguments({path, QString::fromLatin1(hostile)});
-        QDBusMessage reply;
-        std::atomic<bool> done{false};
-        std::thread t([&] {
-            reply = client_.call(m, QDBus::Block, 10000);
-            done = true;
-        });
-        tellune::test::wait_until([&] { return done.load(); }, 15000);
-        t.join();
-        EXPECT_EQ(reply.arguments().value(0).toInt(), cli::kExitUsage) << hostile;
-    }
+    refused_from_bus(page,
+                     {"{\"what\":\"keymap\",\"key\":0,\"type\":112,\"param1\":5,\"param2\":0}",
+                      "{\"what\":\"keymap\",\"key\":40,\"default\":true}",
+                      "{\"what\":\"keymap\",\"key\":0,\"type\":85,\"param1\":0,\"param2\":0}"});
     EXPECT_EQ(files_under(dir_.file("home")), files);
     EXPECT_EQ(mouse_->key_table(), before);
+}
+
+// A keyboard without Q (key 43) in its table, beside the mouse and the pad.
+emulator::DeviceConfig keyboard_without_q() {
+    emulator::DeviceConfig config = emulator::keyboard_config();
+    config.key_table[3 * 43 + 2] = 0;
+    return config;
+}
+
+class CliThroughProgramToKeyboard : public CliThroughProgram {
+protected:
+    void SetUp() override {
+        backend_->plug(keyboard_);
+        CliThroughProgram::SetUp();
+        ASSERT_SOON(keyboard_page() && keyboard_page()->Protocol().connected() &&
+                        keyboard_page()->Protocol().light().running(),
+                    20000);
+    }
+    std::shared_ptr<emulator::EmulatedDevice> keyboard_ =
+        std::make_shared<emulator::EmulatedDevice>(keyboard_without_q());
+};
+
+TEST_F(CliThroughProgramToKeyboard, KeymapAndMacrosGiveTheSameBytesAndShowOnThePage) {
+    emulator::EmulatedBackend own;
+    auto own_keyboard = std::make_shared<emulator::EmulatedDevice>(keyboard_without_q());
+    own.plug(own_keyboard);
+    const std::string source = dir_.file("burst.mac");
+    std::ofstream(source) << R"({"Events": [{"Action":"down","Button":5,"Type":10,"Delay":"20"}]})";
+    CTarvexKeyboardDevice* page = keyboard_page();
+    page->select_key(64);  // A, whose function changes from outside
+
+    // Both paths list the same keys: the board's, without Q and Fn.
+    const Result listed = through_program({"--emulate", "--json", "keymap", "keyboard"});
+    ASSERT_EQ(listed.code, cli::kExitDone) << listed.err;
+    const Result own_list = directly({"--emulate", "--json", "keymap", "keyboard"}, own);
+    EXPECT_EQ(parse(listed.out), parse(own_list.out));
+    EXPECT_EQ(parse(listed.out).size(), 119u);
+
+    ASSERT_EQ(through_program({"--emulate", "macro", "import", "keyboard", source}).out,
+              "macro_1\n");
+    ASSERT_EQ(directly({"--emulate", "macro", "import", "keyboard", source}, own).code,
+              cli::kExitDone);
+    EXPECT_EQ(keyboard_->macro_area(), own_keyboard->macro_area());
+    EXPECT_EQ(keyboard_->macro_area()[4], 1) << "one macro";
+    EXPECT_TRUE(mouse_->macro_area().empty() || mouse_->macro_area()[4] == 0)
+        << "the mouse's library is another";
+    page_lists_macros(page, {QStringLiteral("macro_1")});
+
+    same_keys_both_ways({{"--emulate", "keymap", "keyboard", "a", "key:ctrl+c"},
+                         {"--emulate", "keymap", "keyboard", "f1", "macro:macro_1,repeat=3"}},
+                        *keyboard_, *own_keyboard, own);
+    // By hand: A (key 64) in slot 64 is Ctrl+C; F1 (key 1) in slot 1 plays macro 0 three times.
+    const std::vector<uint8_t> keys = keyboard_->key_table();
+    ASSERT_EQ(keys.size(), 3u * 126);
+    EXPECT_EQ(slot_of(keys, 64), (std::vector<uint8_t>{0x20, 0x01, 0x06}));
+    EXPECT_EQ(slot_of(keys, 1), (std::vector<uint8_t>{0x71, 0x00, 0x03}));
+    page_shows_keys(page, 64, 1);
+
+    // Fn and the missing Q are refused on both paths, and from any bus client.
+    const auto files = files_under(dir_.file("home"));
+    const std::vector<uint8_t> before = keyboard_->key_table();
+    for (const char* key : {"fn", "q"}) {
+        EXPECT_EQ(through_program({"--emulate", "keymap", "keyboard", key, "key:b"}).code,
+                  cli::kExitUsage)
+            << key;
+        EXPECT_EQ(directly({"--emulate", "keymap", "keyboard", key, "key:b"}, own).code,
+                  cli::kExitUsage)
+            << key;
+    }
+    refused_from_bus(page,
+                     {"{\"what\":\"keymap\",\"key\":110,\"type\":32,\"param1\":0,\"param2\":5}",
+                      "{\"what\":\"keymap\",\"key\":43,\"type\":32,\"param1\":0,\"param2\":5}",
+                      "{\"what\":\"keymap\",\"key\":0,\"type\":19,\"param1\":1,\"param2\":0}"});
+    EXPECT_EQ(files_under(dir_.file("home")), files);
+    EXPECT_EQ(keyboard_->key_table(), before);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/profile/profile_data.h"
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
+#include "ui/device/keyed_device.h"
 #include "ui/device/mouse_device.h"
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/editors/light_control_ui.h"
@@ -70,16 +71,25 @@ QString ControlBus::ListDevices() {
     return QString::fromStdString(Json::writeString(builder, devices));
 }
 
-int ControlBus::Apply(const QString& path, const QString& request, QString& message) {
+CTarvexUSBDevice* ControlBus::request_page(const QString& path, int& code, QString& why) const {
     if (!wnd_.running()) {
-        message = QStringLiteral("the computer is going to sleep");
-        return kFailed;
+        why = QStringLiteral("the computer is going to sleep");
+        code = kFailed;
+        return nullptr;
     }
     CTarvexUSBDevice* page = page_at(path);
     if (!page || !page->ProfileData()) {
-        message = QStringLiteral("no such device: ") + path;
-        return kNoDevice;
+        why = QStringLiteral("no such device: ") + path;
+        code = kNoDevice;
+        return nullptr;
     }
+    return page;
+}
+
+int ControlBus::Apply(const QString& path, const QString& request, QString& message) {
+    int code = kDone;
+    CTarvexUSBDevice* page = request_page(path, code, message);
+    if (!page) return code;
     const std::optional<device::SettingRequest> r =
         device::request_from_json(parse_json(request.toStdString()));
     if (!r) {
@@ -92,22 +102,22 @@ int ControlBus::Apply(const QString& path, const QString& request, QString& mess
     }
     int written = 0;
     if (r->what == device::SettingRequest::What::keymap) {
-        // As the key panel's save: stored, written to the mouse, saved, shown.
-        auto* mouse = qobject_cast<CTarvexMouseDevice*>(page);
-        if (!mouse) {
-            message = QStringLiteral("this command is for a mouse");
+        // As the key panel's save: stored, written to the device, saved, shown.
+        auto* keyed = qobject_cast<CKeyedUSBDevice*>(page);
+        if (!keyed) {
+            message = QStringLiteral("this command is for a mouse or a keyboard");
             return kUsage;
         }
-        std::vector<KeyAssignmentRecord> keys = mouse->Protocol().settings().keys;
-        const std::string why = device::apply_keymap(*r, keys, size_t(mouse->MacroNames().size()));
-        if (!why.empty() || !mouse->key_assignable(r->key)) {
-            message = QString::fromStdString(why.empty() ? "this button cannot be assigned" : why);
+        std::vector<KeyAssignmentRecord> keys = keyed->KeyList();
+        const std::string why = device::apply_keymap(*r, keys, size_t(keyed->MacroNames().size()));
+        if (!why.empty() || !keyed->key_assignable(r->key)) {
+            message = QString::fromStdString(why.empty() ? "this key cannot be assigned" : why);
             return kUsage;
         }
-        mouse->store_key_function(r->key, device::current_function(keys[size_t(r->key)]));
-        written = mouse->write_keys();
-        mouse->save_keys();
-        mouse->show_selected_key();
+        keyed->store_key_function(r->key, device::current_function(keys[size_t(r->key)]));
+        written = keyed->write_keys();
+        keyed->save_keys();
+        keyed->show_selected_key();
     } else if (r->what == device::SettingRequest::What::light) {
         // As the lighting panel does: the device leaves the synchronised light, the profile
         // is saved, the device written, and the panel shows the new settings.
@@ -137,15 +147,30 @@ int ControlBus::Apply(const QString& path, const QString& request, QString& mess
     return kDone;
 }
 
-int ControlBus::Profile(const QString& path, const QStringList& args, QString& output) {
-    if (!wnd_.running()) {
-        output = QStringLiteral("the computer is going to sleep\n");
-        return kFailed;
+int ControlBus::Keys(const QString& path, QString& keys) {
+    int code = kDone;
+    CTarvexUSBDevice* page = request_page(path, code, keys);
+    if (!page) return code;
+    auto* keyed = qobject_cast<CKeyedUSBDevice*>(page);
+    if (!keyed) {
+        keys = QStringLiteral("this command is for a mouse or a keyboard");
+        return kUsage;
     }
-    CTarvexUSBDevice* page = page_at(path);
+    Json::Value list(Json::arrayValue);
+    for (int i = 0; i < int(keyed->KeyList().size()); ++i)
+        if (keyed->key_assignable(i)) list.append(i);
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    keys = QString::fromStdString(Json::writeString(builder, list));
+    return kDone;
+}
+
+int ControlBus::Profile(const QString& path, const QStringList& args, QString& output) {
+    int code = kDone;
+    CTarvexUSBDevice* page = request_page(path, code, output);
     if (!page) {
-        output = QStringLiteral("no such device: ") + path + QLatin1Char('\n');
-        return kNoDevice;
+        output += QLatin1Char('\n');
+        return code;
     }
     std::vector<std::string> command;
     bool json = false;
@@ -181,14 +206,11 @@ int ControlBus::Profile(const QString& path, const QStringList& args, QString& o
 }
 
 int ControlBus::Macro(const QString& path, const QStringList& args, QString& output) {
-    if (!wnd_.running()) {
-        output = QStringLiteral("the computer is going to sleep\n");
-        return kFailed;
-    }
-    CTarvexUSBDevice* page = page_at(path);
+    int code = kDone;
+    CTarvexUSBDevice* page = request_page(path, code, output);
     if (!page) {
-        output = QStringLiteral("no such device: ") + path + QLatin1Char('\n');
-        return kNoDevice;
+        output += QLatin1Char('\n');
+        return code;
     }
     auto* owner = dynamic_cast<MacroOwner*>(page);
     if (args.size() != 2 || args[0] != QLatin1String("import") || !owner) {

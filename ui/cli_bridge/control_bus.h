@@ -8,6 +8,8 @@
 //   method Profile(s path, as args) -> (i, s)     a profile command; exit code and output
 //   method Macro(s path, as args) -> (i, s)       "import FILE" into the device's macro
 //                                                  library; exit code and the new name or why
+//   method Keys(s path) -> (i, s)                 the keys whose function may be changed
+//                                                  (JSON array of key indices), or why not
 // Each request does what the device page does for the same change: profile saved, device
 // written, page refreshed. Requests are checked again here: any program may call.
 
@@ -37,10 +39,13 @@ public slots:
     Q_SCRIPTABLE int Apply(const QString& path, const QString& request, QString& message);
     Q_SCRIPTABLE int Profile(const QString& path, const QStringList& args, QString& output);
     Q_SCRIPTABLE int Macro(const QString& path, const QStringList& args, QString& output);
+    Q_SCRIPTABLE int Keys(const QString& path, QString& keys);
 
 private:
     // The connected page whose interface path is `path`, or nullptr.
     CTarvexUSBDevice* page_at(const QString& path) const;
+    // The page a request names, or nullptr with the exit code and why not (one line).
+    CTarvexUSBDevice* request_page(const QString& path, int& code, QString& why) const;
 
     QDBusConnection bus_;
     CMainWnd& wnd_;

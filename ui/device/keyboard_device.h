@@ -38,7 +38,7 @@ public:
     static constexpr int kReportRates = 4;
     static constexpr int kRepeatDelays = 4;
     static constexpr int kRepeatDelayStepMs = 250;
-    static constexpr int kFnKey = 110;  // cannot be reassigned: disabled on the key panel
+    static constexpr int kFnKey = device::kKeyboardFnKey;  // disabled on the key panel
 
     explicit CTarvexKeyboardDevice(std::shared_ptr<hid::HidBackend> backend,
                                    QWidget* parent = nullptr);
@@ -97,8 +97,7 @@ public:
     void select_repeat_delay(int n);
     int repeat_delay();
     void clear_typing_test();
-    // Whether the key panel may change key `index`: a key of the board the keyboard has, other
-    // than Fn.
+    // Whether the key panel may change key `index`: a key the keyboard has, other than Fn.
     bool key_assignable(int index) const override;
     // The keys the picture shows (the board's keys), by key index.
     bool key_on_picture(int key) const;

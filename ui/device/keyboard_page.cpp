@@ -171,7 +171,12 @@ QString CTarvexKeyboardDevice::key_name(int index) const {
 // --- the key panel ---
 
 bool CTarvexKeyboardDevice::key_assignable(int index) const {
-    return index != kFnKey && CKeyedUSBDevice::key_assignable(index) && key_listed(index);
+    if (index == kFnKey || !CKeyedUSBDevice::key_assignable(index)) return false;
+    // Connected, the keyboard's own table decides, as it does for tellunectl; a key the
+    // picture lacks is then still the keyboard's. Before that, the picture shows the keys.
+    return protocol_->connected()
+               ? device::keyboard_key_assignable(protocol_->key_slot_map(), index)
+               : key_on_picture(index);
 }
 
 void CTarvexKeyboardDevice::select_key(int index) {

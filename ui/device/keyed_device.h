@@ -33,6 +33,8 @@ public:
     bool follow_deleted_macro(int index) override;
     const QStringList& MacroNames() const { return macro_names_; }
 
+    // The key list as the page holds it (stored changes included).
+    const std::vector<KeyAssignmentRecord>& KeyList() const { return Keys(); }
     // Whether the key panel may change key `index`: by default any key of the list.
     virtual bool key_assignable(int index) const;
     static constexpr int kKeyRowHeight = 25;

@@ -181,5 +181,55 @@ TEST(KeyText, MouseButtonsByPositionOrName) {
     EXPECT_EQ(mouse_button_name(11), "");
 }
 
+TEST(KeyText, KeyboardKeysByNameOrNumber) {
+    // Named after the factory codes: 0 Esc (0x29), 22 the 1 key (0x1E), 84 left Shift (mask
+    // 0x02), 97 keypad 1 (0x59), 102 the ISO key (0x64), 16 GM (0xA0/1B), 120 M1 (0xD0/A2/01).
+    EXPECT_EQ(keyboard_key_name(0), "esc");
+    EXPECT_EQ(keyboard_key_name(22), "digit-1");
+    EXPECT_EQ(keyboard_key_name(84), "lshift");
+    EXPECT_EQ(keyboard_key_name(125), "rwin");
+    EXPECT_EQ(keyboard_key_name(97), "numpad-1");
+    EXPECT_EQ(keyboard_key_name(102), "iso-backslash");
+    EXPECT_EQ(keyboard_key_name(16), "gm");
+    EXPECT_EQ(keyboard_key_name(110), "fn");
+    EXPECT_EQ(keyboard_key_name(120), "m1");
+    // 0xA0/24 is in no table; 18 holds no code at all.
+    EXPECT_EQ(keyboard_key_name(17), "");
+    EXPECT_EQ(keyboard_key_name(18), "");
+    EXPECT_EQ(keyboard_key_name(126), "");
+
+    // A bare number is the key's 1-based number, never the digit key.
+    EXPECT_EQ(keyboard_key_index("1"), 0);
+    EXPECT_EQ(keyboard_key_index("126"), 125);
+    EXPECT_EQ(keyboard_key_index("0"), -1);
+    EXPECT_EQ(keyboard_key_index("127"), -1);
+    // The other names a key: function takes for the same code.
+    EXPECT_EQ(keyboard_key_index("Escape"), 0);
+    EXPECT_EQ(keyboard_key_index("ctrl"), 105);
+    EXPECT_EQ(keyboard_key_index("num-1"), 97);
+    EXPECT_EQ(keyboard_key_index("k45"), 102);
+    EXPECT_EQ(keyboard_key_index("semicolon"), 73);
+    EXPECT_EQ(keyboard_key_index("FN"), 110);
+    EXPECT_EQ(keyboard_key_index("m5"), 124);
+    // Codes no key of the keyboard holds from the factory.
+    for (const char* none : {"volume-up", "power", "ctrl+a", "", "digit-", "f13", "code:200004"})
+        EXPECT_EQ(keyboard_key_index(none), -1) << none;
+
+    // Every name is unique: it leads back to its own key.
+    int named = 0;
+    for (int key = 0; key < 126; ++key) {
+        const std::string name = keyboard_key_name(key);
+        if (name.empty()) continue;
+        ++named;
+        EXPECT_EQ(keyboard_key_index(name), key) << name;
+    }
+    EXPECT_EQ(named, 126 - 6);
+    // The readable names read back as the same key code; the table's own names still do.
+    EXPECT_EQ(key_function_text({0x20, 0x00, 0x59}, kMacros), "key:numpad-1");
+    EXPECT_EQ(code_of("key:ctrl+numpad-plus"), std::make_tuple(0x20, 0x01, 0x57));
+    EXPECT_EQ(code_of("key:digit-0"), std::make_tuple(0x20, 0x00, 0x27));
+    EXPECT_EQ(code_of("key:lwin+minus"), std::make_tuple(0x20, 0x08, 0x2D));
+}
+
 }  // namespace
 }  // namespace tellune::device

@@ -91,6 +91,15 @@ TEST(KeyboardMaps, FactoryCodesFindTheirSlotsAndLeds) {
     EXPECT_EQ(few[1], kNoSlot);
     // An LED table shorter than the slots leaves those keys without an LED.
     EXPECT_EQ(build_led_map(slots, std::vector<uint8_t>(4, 9))[1], kNoLed);
+    // Only keys with a slot may be reassigned, and Fn (which has one) never.
+    EXPECT_NE(slots[kKeyboardFnKey], kNoSlot);
+    EXPECT_FALSE(keyboard_key_assignable(slots, kKeyboardFnKey));
+    EXPECT_FALSE(keyboard_key_assignable(slots, int(kMissingKey)));
+    EXPECT_FALSE(keyboard_key_assignable(slots, 18));
+    EXPECT_TRUE(keyboard_key_assignable(slots, 0));
+    EXPECT_TRUE(keyboard_key_assignable(slots, 125));
+    EXPECT_FALSE(keyboard_key_assignable(slots, 126));
+    EXPECT_FALSE(keyboard_key_assignable(slots, -1));
 }
 
 TEST(KeyboardMaps, KeyReportsNameTheKeyOfTheirSlot) {

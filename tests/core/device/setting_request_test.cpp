@@ -172,5 +172,26 @@ TEST(SettingRequest, KeymapCrossesTheBusAndIsCheckedAgainstTheKeysAndMacros) {
         EXPECT_NE(check_request(from(bad), hid::kKindMouse), "") << bad;
 }
 
+TEST(SettingRequest, KeyboardKeymapTakesItsKeysAndFunctionsOnly) {
+    const auto check = [](const char* text, int kind) { return check_request(from(text), kind); };
+    // Key 125 (right Win) is past the mouse's buttons but the keyboard's last key.
+    const char* last = "{\"what\":\"keymap\",\"key\":125,\"type\":32,\"param1\":1,\"param2\":6}";
+    EXPECT_EQ(check(last, hid::kKindKeyboard), "");
+    EXPECT_NE(check(last, hid::kKindMouse), "");
+    EXPECT_NE(check(last, hid::kKindHeadset), "");
+    for (const char* bad :
+         {"{\"what\":\"keymap\",\"key\":126,\"default\":true}",
+          // Fn stays Fn, even as its own default.
+          "{\"what\":\"keymap\",\"key\":110,\"default\":true}",
+          // Sensitivity and recoil keys are the mouse's.
+          "{\"what\":\"keymap\",\"key\":0,\"type\":19,\"param1\":1,\"param2\":0}",
+          "{\"what\":\"keymap\",\"key\":0,\"type\":114,\"param1\":0,\"param2\":0}",
+          "{\"what\":\"dpi\",\"active\":1}", "{\"what\":\"rate\",\"rate\":1}"})
+        EXPECT_NE(check(bad, hid::kKindKeyboard), "") << bad;
+    EXPECT_EQ(check("{\"what\":\"keymap\",\"key\":0,\"type\":19,\"param1\":1,\"param2\":0}",
+                    hid::kKindMouse),
+              "");
+}
+
 }  // namespace
 }  // namespace tellune::device
