@@ -45,19 +45,7 @@ protected:
         page()->set_message_handler(
             [this](const QString& text, bool) { messages_.push_back(text.toStdString()); });
     }
-    CTarvexHS6533Device* page() const {
-        return pages_ ? qobject_cast<CTarvexHS6533Device*>(wnd_->current_page()) : nullptr;
-    }
-    template <class T = QWidget>
-    T* control(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    void click(const QString& name) {
-        auto* b = control<QAbstractButton>(name);
-        if (b) b->click();
-    }
+    CTarvexHS6533Device* page() const { return shown_page<CTarvexHS6533Device>(); }
     // The chip's property calls since `from`.
     std::vector<std::string> chip_calls(size_t from = 0) const {
         auto log = reinterpret_cast<size_t (*)(char*, size_t)>(chip_.symbol("TelluneEmuLog"));
@@ -89,7 +77,7 @@ TEST_F(HeadsetPageEndToEnd, EverySettingReachesTheChipAndSurvivesARestart) {
     CMagicControlUI* magic = page()->MagicPage();
     ASSERT_NE(voice, nullptr);
     ASSERT_NE(magic, nullptr);
-    EXPECT_FALSE(control<QWidget>("voice_unavailable_note")->isVisibleTo(voice));
+    EXPECT_FALSE(find<QWidget>("voice_unavailable_note")->isVisibleTo(voice));
 
     // A preset: the enable, then its ten gains.
     size_t mark = chip_calls().size();
@@ -100,23 +88,23 @@ TEST_F(HeadsetPageEndToEnd, EverySettingReachesTheChipAndSurvivesARestart) {
     EXPECT_EQ(preset[0], "set 0 Enable_EQ_GFX 1");
     EXPECT_EQ(preset[1], "set 0 EQ_Slider1 10");
     EXPECT_EQ(voice->GetBand(0), 10);
-    EXPECT_FALSE(control<QWidget>("custom_eq_option_layout")->isEnabled());
+    EXPECT_FALSE(find<QWidget>("custom_eq_option_layout")->isEnabled());
     EXPECT_EQ(json_int(stored()["SystemSetStages"]["EqType"]), 3);
 
     // A band: the user equaliser takes over.
-    control<QAbstractSlider>("6533_eq_hz_slider_3")->setValue(7);
+    find<QAbstractSlider>("6533_eq_hz_slider_3")->setValue(7);
     EXPECT_TRUE(chip_got("set 0 EQ_Slider4 7"));
     EXPECT_EQ(voice->SelectedEqualiser(), 13);
-    EXPECT_TRUE(control<QWidget>("custom_eq_option_layout")->isEnabled());
+    EXPECT_TRUE(find<QWidget>("custom_eq_option_layout")->isEnabled());
 
     // Saved under a name; the same name in other letters is refused with a message.
-    control<QLineEdit>("custom_eq_name_edit")->setText("  Mine ");
+    find<QLineEdit>("custom_eq_name_edit")->setText("  Mine ");
     click("hs_EQ_btn_save");
     EXPECT_EQ(voice->UserEqualiserCount(), 1);
     EXPECT_EQ(voice->UserEqualiserName(0), "Mine");
     EXPECT_EQ(voice->SelectedUserEqualiser(), 0);
     EXPECT_EQ(voice->GetNewName(), "");
-    control<QLineEdit>("custom_eq_name_edit")->setText("MINE");
+    find<QLineEdit>("custom_eq_name_edit")->setText("MINE");
     click("hs_EQ_btn_save");
     EXPECT_EQ(messages_, (std::vector<std::string>{"message_text_5"}));
     EXPECT_EQ(voice->UserEqualiserCount(), 1);
@@ -129,19 +117,19 @@ TEST_F(HeadsetPageEndToEnd, EverySettingReachesTheChipAndSurvivesARestart) {
     click("6533_MicIn_option");
     EXPECT_TRUE(chip_got("set 1 MuteControl 1"));
     EXPECT_FALSE(voice->MicOn());
-    control<QAbstractSlider>("6533_MicIn_slider")->setValue(30);
+    find<QAbstractSlider>("6533_MicIn_slider")->setValue(30);
     EXPECT_TRUE(chip_got("set 1 VolumeScalarControl -1 0.3"));
     click("6533_MicMoniter_option");
     EXPECT_TRUE(chip_got("set 1 AAMuteControl 0"));
-    control<QAbstractSlider>("6533_MicMoniter_slider")->setValue(65);
+    find<QAbstractSlider>("6533_MicMoniter_slider")->setValue(65);
     EXPECT_TRUE(chip_got("set 1 AAVolumeScalarControl 0 0.65"));
 
     // The voice changer: the voices can be chosen only while it is on.
-    EXPECT_FALSE(control<QWidget>("magic_option_layout")->isEnabled());
+    EXPECT_FALSE(find<QWidget>("magic_option_layout")->isEnabled());
     click("magic_enable_option");
     EXPECT_TRUE(chip_got("set 1 Enable_MAGICVOICE 1"));
     EXPECT_TRUE(chip_got("set 1 Enable_MICECHO 0"));
-    EXPECT_TRUE(control<QWidget>("magic_option_layout")->isEnabled());
+    EXPECT_TRUE(find<QWidget>("magic_option_layout")->isEnabled());
     click("magic_option_3");
     EXPECT_TRUE(chip_got("set 1 MagicVoice_Selection 2"));
     EXPECT_EQ(magic->SelectedVoice(), 3);
@@ -181,14 +169,14 @@ TEST_F(HeadsetPageEndToEnd, DeletingTheLastUserEqualiserGoesBackToPresetOne) {
     start();
     CVoice6533ControlUI* voice = page()->VoicePage();
     click("6533_eq_option_13");
-    EXPECT_TRUE(control<QWidget>("custom_eq_option_layout")->isEnabled());
-    control<QLineEdit>("custom_eq_name_edit")->setText("Only");
+    EXPECT_TRUE(find<QWidget>("custom_eq_option_layout")->isEnabled());
+    find<QLineEdit>("custom_eq_name_edit")->setText("Only");
     click("hs_EQ_btn_save");
     ASSERT_EQ(voice->UserEqualiserCount(), 1);
     click("hs_EQ_btn_delete");
     EXPECT_EQ(voice->UserEqualiserCount(), 0);
     EXPECT_EQ(voice->SelectedEqualiser(), 1);
-    EXPECT_FALSE(control<QWidget>("custom_eq_option_layout")->isEnabled());
+    EXPECT_FALSE(find<QWidget>("custom_eq_option_layout")->isEnabled());
     EXPECT_EQ(voice->GetBand(0), 7);
     EXPECT_EQ(voice->GetBand(9), 5);
     EXPECT_EQ(json_int(stored()["SystemSetStages"]["EqType"]), 1);
@@ -203,7 +191,7 @@ TEST_F(HeadsetPageEndToEnd, ARefusedWriteLeavesThePageAsTheHeadsetIs) {
     const int level = voice->GetMicLevel();
     click("6533_MicIn_option");
     EXPECT_TRUE(voice->MicOn());
-    control<QAbstractSlider>("6533_MicIn_slider")->setValue(level == 10 ? 20 : 10);
+    find<QAbstractSlider>("6533_MicIn_slider")->setValue(level == 10 ? 20 : 10);
     EXPECT_EQ(voice->GetMicLevel(), level);
     EXPECT_EQ(json_int(stored()["SystemSetStages"]["MicInSelect"]), 1);
 }
@@ -213,8 +201,8 @@ TEST_F(HeadsetPageEndToEnd, WithoutTheLibraryTheLightsStillWork) {
     open_window();
     ASSERT_SOON(page() && page()->Config().IsOpen(), 5000);
     EXPECT_FALSE(page()->Audio().available());
-    EXPECT_TRUE(control<QWidget>("voice_unavailable_note")->isVisibleTo(page()->VoicePage()));
-    EXPECT_FALSE(control<QWidget>("voice_body")->isEnabled());
+    EXPECT_TRUE(find<QWidget>("voice_unavailable_note")->isVisibleTo(page()->VoicePage()));
+    EXPECT_FALSE(find<QWidget>("voice_body")->isEnabled());
     ASSERT_SOON(headset_->output_reports().size() >= 12, 3000);
 }
 

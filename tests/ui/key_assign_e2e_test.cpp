@@ -40,7 +40,7 @@ protected:
         open_window();
         ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(),
                     5000);
-        control<QAbstractButton>("key_Op_tab")->click();
+        click("key_Op_tab");
         wnd_->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(wnd_.get()));
     }
@@ -53,22 +53,11 @@ protected:
         backend_->plug(mouse_);
         start();
     }
-    CTarvexMouseDevice* page() const {
-        return pages_ ? qobject_cast<CTarvexMouseDevice*>(wnd_->current_page()) : nullptr;
-    }
+    CTarvexMouseDevice* page() const { return shown_page<CTarvexMouseDevice>(); }
     CKeySetControlUI* panel() const { return find_key_set_control(page()); }
-    template <class T = QWidget>
-    T* control(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    void click(const QString& name) { control<QAbstractButton>(name)->click(); }
-    void choose(const QString& combo, int index) {
-        control<QComboBox>(combo)->setCurrentIndex(index);
-    }
+    void choose(const QString& combo, int index) { find<QComboBox>(combo)->setCurrentIndex(index); }
     void choose_function(int page) {
-        auto* functions = control<QComboBox>("keyset_function_combo");
+        auto* functions = find<QComboBox>("keyset_function_combo");
         functions->setCurrentIndex(functions->findData(QString::number(page)));
     }
     // A key press and release as the desktop delivers them (native code = evdev code + 8).
@@ -90,7 +79,7 @@ protected:
     int stored_assignment(int key) { return stored()["KeyList"][key]["Assignment"].asInt(); }
     // The assignment text of key list row n.
     QString row(int n) {
-        auto* list = control<QListWidget>("device_setkeyinfo_list");
+        auto* list = find<QListWidget>("device_setkeyinfo_list");
         if (!list || n >= list->count()) return {};
         QWidget* w = list->itemWidget(list->item(n));
         auto* label = w ? w->findChild<QLabel*>("key_row_function") : nullptr;
@@ -105,7 +94,7 @@ protected:
         return out;
     }
     bool selector_enabled() { return wnd_->control("device_select_layout")->isEnabled(); }
-    bool profile_bar_enabled() { return control("DeviceProfileItem")->isEnabled(); }
+    bool profile_bar_enabled() { return find("DeviceProfileItem")->isEnabled(); }
 
     std::string state_ = dir_.file("mouse0.state");
     std::shared_ptr<emulator::EmulatedDevice> mouse_ = emulator::make_mouse();
@@ -117,12 +106,12 @@ TEST_F(KeyAssignEndToEnd, CtrlAPressedIntoButtonFourReachesTheMouseTheProfileAnd
     click("key_4");
     ASSERT_TRUE(panel()->panel_shown());
     EXPECT_EQ(panel()->shown_page(), device::kPageDefault);
-    EXPECT_FALSE(control<CDeviceKeyButtonUI>("key_4")->IsKeysetImageHidden());
-    EXPECT_TRUE(control<CDeviceKeyButtonUI>("key_3")->IsKeysetImageHidden());
+    EXPECT_FALSE(find<CDeviceKeyButtonUI>("key_4")->IsKeysetImageHidden());
+    EXPECT_TRUE(find<CDeviceKeyButtonUI>("key_3")->IsKeysetImageHidden());
 
     choose_function(device::kPageKeyboard);
     EXPECT_EQ(row(4), "No key");
-    auto* box = control<QLineEdit>("keyset_keyboard_text_edit");
+    auto* box = find<QLineEdit>("keyset_keyboard_text_edit");
     box->setFocus();
     ASSERT_SOON(wnd_->input_hook_installed(), 2000);
     press(box, 29, false);  // left Ctrl, held
@@ -165,7 +154,7 @@ TEST_F(KeyAssignEndToEnd, CtrlAPressedIntoButtonFourReachesTheMouseTheProfileAnd
     click("key_4");
     EXPECT_EQ(panel()->shown_page(), device::kPageKeyboard);
     EXPECT_EQ(panel()->selected_modifier(), 1);
-    EXPECT_EQ(control<QLineEdit>("keyset_keyboard_text_edit")->text(), "A");
+    EXPECT_EQ(find<QLineEdit>("keyset_keyboard_text_edit")->text(), "A");
     // The button is still found in its slot: a new function goes there.
     choose_function(device::kPageMedia);
     choose("keyset_media_combo", 6);
@@ -198,7 +187,7 @@ TEST_F(KeyAssignEndToEnd, MediaKeyDpiFunctionAndDisabledInOneSave) {
     // Picking a key shows what it now does, also after a restart.
     click("key_1");
     EXPECT_EQ(panel()->shown_page(), device::kPageMedia);
-    EXPECT_EQ(control<QComboBox>("keyset_media_combo")->currentIndex(), 6);
+    EXPECT_EQ(find<QComboBox>("keyset_media_combo")->currentIndex(), 6);
 
     restart();
     EXPECT_EQ(row(1), "Volume up");
@@ -209,7 +198,7 @@ TEST_F(KeyAssignEndToEnd, MediaKeyDpiFunctionAndDisabledInOneSave) {
     EXPECT_EQ(slot(3), (std::vector<uint8_t>{0xA0, 0x00, 0x00}));
     click("key_2");
     EXPECT_EQ(panel()->shown_page(), device::kPageSensitivity);
-    EXPECT_EQ(control<QComboBox>("keyset_mousedpi_combo")->currentIndex(), 2);
+    EXPECT_EQ(find<QComboBox>("keyset_mousedpi_combo")->currentIndex(), 2);
     click("key_3");
     EXPECT_EQ(panel()->shown_page(), device::kPageDisabled);
 }
@@ -218,8 +207,8 @@ TEST_F(KeyAssignEndToEnd, DefaultIsShownAndAppliedWithApplyCancelDropsTheChange)
     start();
     click("key_0");
     choose_function(device::kPageFire);
-    auto* interval = control<QLineEdit>("keyset_mousefire_interval_edit");
-    auto* count = control<QLineEdit>("keyset_mousefire_num_edit");
+    auto* interval = find<QLineEdit>("keyset_mousefire_interval_edit");
+    auto* count = find<QLineEdit>("keyset_mousefire_num_edit");
     count->setText("0");
     interval->setFocus();
     interval->setText("40");
@@ -244,16 +233,16 @@ TEST_F(KeyAssignEndToEnd, DefaultIsShownAndAppliedWithApplyCancelDropsTheChange)
     EXPECT_TRUE(selector_enabled());
     EXPECT_EQ(row(0).left(4), "Fire");
     EXPECT_EQ(panel()->shown_page(), device::kPageFire);
-    EXPECT_EQ(control<QLineEdit>("keyset_mousefire_interval_edit")->text(), "40");
+    EXPECT_EQ(find<QLineEdit>("keyset_mousefire_interval_edit")->text(), "40");
     EXPECT_EQ(page()->Protocol().settings().keys[0].type, 0x14);
 
     // An unsaved change is also dropped when another tab reloads the profile.
     choose_function(device::kPageDisabled);
     EXPECT_EQ(row(0), "Disabled");
     EXPECT_FALSE(selector_enabled());
-    control<QAbstractButton>("deng_Op_tab")->click();
+    click("deng_Op_tab");
     EXPECT_TRUE(selector_enabled());
-    control<QAbstractButton>("key_Op_tab")->click();
+    click("key_Op_tab");
     EXPECT_EQ(row(0).left(4), "Fire");
     EXPECT_FALSE(panel()->buttons_enabled());
 }

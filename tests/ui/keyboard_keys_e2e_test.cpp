@@ -36,25 +36,15 @@ protected:
     void start() {
         open_window();
         ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().connected(), 5000);
-        control<QAbstractButton>("key_Op_tab")->click();
+        click("key_Op_tab");
     }
-    CTarvexKeyboardDevice* page() const {
-        return pages_ ? qobject_cast<CTarvexKeyboardDevice*>(wnd_->current_page()) : nullptr;
-    }
+    CTarvexKeyboardDevice* page() const { return shown_page<CTarvexKeyboardDevice>(); }
     CKeySetControlUI* panel() const { return find_key_set_control(page()); }
-    template <class T = QWidget>
-    T* control(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    void click(const QString& name) { control<QAbstractButton>(name)->click(); }
     int function_row(int function_page) {
-        return control<QComboBox>("keyset_function_combo")
-            ->findData(QString::number(function_page));
+        return find<QComboBox>("keyset_function_combo")->findData(QString::number(function_page));
     }
     void choose_function(int function_page) {
-        control<QComboBox>("keyset_function_combo")->setCurrentIndex(function_row(function_page));
+        find<QComboBox>("keyset_function_combo")->setCurrentIndex(function_row(function_page));
     }
     std::vector<uint8_t> slot(int n) const {
         const std::vector<uint8_t> t = keyboard_->key_table();
@@ -65,7 +55,7 @@ protected:
         return read_json(bar->selected_profile_file())["Device"][0];
     }
     QString row(int n) {
-        auto* list = control<QListWidget>("device_setkeyinfo_list");
+        auto* list = find<QListWidget>("device_setkeyinfo_list");
         if (!list || n >= list->count()) return {};
         QWidget* w = list->itemWidget(list->item(n));
         auto* label = w ? w->findChild<QLabel*>("key_row_function") : nullptr;
@@ -85,14 +75,14 @@ TEST_F(KeyboardKeysEndToEnd, AKeyPickedOnThePictureGetsItsFunctionAtItsOwnSlot) 
     EXPECT_EQ(function_row(device::kPageSensitivity), -1);
     EXPECT_EQ(function_row(device::kPageShootKey), -1);
     EXPECT_GE(function_row(device::kPageMouseButton), 0);
-    EXPECT_FALSE(control<CDeviceKeyButtonUI>("key_0")->IsKeysetImageHidden());
-    EXPECT_TRUE(control<CDeviceKeyButtonUI>("key_1")->IsKeysetImageHidden());
+    EXPECT_FALSE(find<CDeviceKeyButtonUI>("key_0")->IsKeysetImageHidden());
+    EXPECT_TRUE(find<CDeviceKeyButtonUI>("key_1")->IsKeysetImageHidden());
     const std::vector<uint8_t> esc_before = slot(0);
     const std::vector<uint8_t> f5_before = slot(5);
 
     // Esc (slot 0) turns up the volume; F4 (key 4, slot 4) is disabled.
     choose_function(device::kPageMedia);
-    control<QComboBox>("keyset_media_combo")->setCurrentIndex(6);
+    find<QComboBox>("keyset_media_combo")->setCurrentIndex(6);
     click("key_4");
     choose_function(device::kPageDisabled);
     EXPECT_EQ(row(0), "Volume up");
@@ -135,7 +125,7 @@ TEST_F(KeyboardKeysEndToEnd, FnAndKeysTheBoardLacksHaveNoPanel) {
     page()->select_key(CTarvexKeyboardDevice::kFnKey);
     EXPECT_FALSE(panel()->panel_shown());
     EXPECT_EQ(page()->SelectedIndex(), -1);
-    EXPECT_TRUE(control<CDeviceKeyButtonUI>("key_0")->IsKeysetImageHidden());
+    EXPECT_TRUE(find<CDeviceKeyButtonUI>("key_0")->IsKeysetImageHidden());
     // A change handed over for Fn anyway is refused.
     const std::vector<uint8_t> table = keyboard_->key_table();
     device::KeyFunction volume;

@@ -66,17 +66,8 @@ protected:
         backend_->plug(keyboard_);
         ASSERT_NO_FATAL_FAILURE(start());
     }
-    CTarvexKeyboardDevice* page() const {
-        return pages_ ? qobject_cast<CTarvexKeyboardDevice*>(wnd_->current_page()) : nullptr;
-    }
+    CTarvexKeyboardDevice* page() const { return shown_page<CTarvexKeyboardDevice>(); }
     CMacroControlUI* control() const { return find_macro_control(page()); }
-    template <class T = QWidget>
-    T* find(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    void click(const QString& name) { find<QAbstractButton>(name)->click(); }
     void key(int evdev, bool down, int after) {
         now_ += after;
         const int rows = control()->actions().size();

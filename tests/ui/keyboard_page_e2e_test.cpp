@@ -43,15 +43,7 @@ protected:
                         page()->Protocol().light().running(),
                     5000);
     }
-    CTarvexKeyboardDevice* page() const {
-        return pages_ ? qobject_cast<CTarvexKeyboardDevice*>(wnd_->current_page()) : nullptr;
-    }
-    template <class T = QWidget>
-    T* control(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
+    CTarvexKeyboardDevice* page() const { return shown_page<CTarvexKeyboardDevice>(); }
     Json::Value stored() {
         CDeviceProfileUI* bar = find_profile_bar(page());
         return read_json(bar->selected_profile_file())["Device"][0];
@@ -84,7 +76,7 @@ TEST_F(KeyboardPageEndToEnd, ThePictureHasEveryKeyAndItsKeysAreTheLeds) {
     // The international keys and the keys without a code are not on this board.
     for (int k : {18, 62, 79, 100, 104}) EXPECT_FALSE(page()->key_on_picture(k)) << k;
     EXPECT_TRUE(page()->key_on_picture(110));
-    EXPECT_EQ(control<CSelectPanelUI>("device_key_light")->picture(), "device/keyboard.svg");
+    EXPECT_EQ(find<CSelectPanelUI>("device_key_light")->picture(), "device/keyboard.svg");
 }
 
 TEST_F(KeyboardPageEndToEnd, FramesReachTheKeyboardThroughItsLedNumbering) {
@@ -120,7 +112,7 @@ TEST_F(KeyboardPageEndToEnd, FramesReachTheKeyboardThroughItsLedNumbering) {
 
 TEST_F(KeyboardPageEndToEnd, ReportRateAndTheWindowsKeyLockRewriteTheWholeBlock) {
     start();
-    control<QAbstractButton>("polling_rate_option_2")->click();
+    click("polling_rate_option_2");
     EXPECT_EQ(json_int(stored()["SystemStages"]["PollingRate"]), 2);
     std::vector<uint8_t> memory = keyboard_->memory();
     EXPECT_EQ(memory[22], 2);
@@ -129,22 +121,22 @@ TEST_F(KeyboardPageEndToEnd, ReportRateAndTheWindowsKeyLockRewriteTheWholeBlock)
     EXPECT_EQ(memory[2], 4);
     EXPECT_EQ(memory[3], 2);
     EXPECT_EQ(memory[21], 0);
-    EXPECT_FALSE(control<QAbstractButton>("polling_rate_option_0")->isChecked());
+    EXPECT_FALSE(find<QAbstractButton>("polling_rate_option_0")->isChecked());
 
     set_light(device::kKbTrace, 1, 0, 0, 0);
-    control<QAbstractButton>("winlockflag_option")->click();
+    click("winlockflag_option");
     memory = keyboard_->memory();
     EXPECT_EQ(memory[21], 1);
     EXPECT_EQ(memory[1], device::kKbTrace);
     EXPECT_EQ(memory[22], 2);
     EXPECT_EQ(json_int(stored()["SystemStages"]["WinFlag"]), 1);
 
-    control<QAbstractButton>("wflag_option")->click();
-    control<QAbstractButton>("6flag_option")->click();
+    click("wflag_option");
+    click("6flag_option");
     memory = keyboard_->memory();
     EXPECT_EQ(memory[19], 1);
     EXPECT_EQ(memory[20], 1);
-    control<QAbstractButton>("winlockflag_option")->click();
+    click("winlockflag_option");
     EXPECT_EQ(keyboard_->memory()[21], 0);
     EXPECT_EQ(json_int(stored()["SystemStages"]["Key6Flag"]), 1);
 }
@@ -152,21 +144,21 @@ TEST_F(KeyboardPageEndToEnd, ReportRateAndTheWindowsKeyLockRewriteTheWholeBlock)
 TEST_F(KeyboardPageEndToEnd, RepeatSettingsStayInTheProfile) {
     start();
     const uint64_t writes = keyboard_->command_count(6);
-    control<QAbstractButton>("repeat_delay_check_2")->click();
-    EXPECT_TRUE(control<QLabel>("repeat_delay_time_label1")->text().endsWith("750 ms"));
+    click("repeat_delay_check_2");
+    EXPECT_TRUE(find<QLabel>("repeat_delay_time_label1")->text().endsWith("750 ms"));
     EXPECT_EQ(json_int(stored()["SystemStages"]["RepeatDelay"]), 2);
-    control<QAbstractSlider>("repeat_rate_slider")->setValue(10);
+    find<QAbstractSlider>("repeat_rate_slider")->setValue(10);
     EXPECT_EQ(json_int(stored()["SystemStages"]["Repeat"]), 10);
     EXPECT_EQ(keyboard_->command_count(6), writes);  // nothing sent
     // Reset: the default profile's 31 and delay 1.
-    control<QAbstractButton>("reset_repeat_btn")->click();
+    click("reset_repeat_btn");
     EXPECT_EQ(json_int(stored()["SystemStages"]["Repeat"]), 31);
     EXPECT_EQ(json_int(stored()["SystemStages"]["RepeatDelay"]), 1);
-    EXPECT_EQ(control<QAbstractSlider>("repeat_rate_slider")->value(), 31);
-    EXPECT_TRUE(control<QLabel>("repeat_delay_time_label1")->text().endsWith("500 ms"));
-    EXPECT_TRUE(control<QAbstractButton>("repeat_delay_check_1")->isChecked());
+    EXPECT_EQ(find<QAbstractSlider>("repeat_rate_slider")->value(), 31);
+    EXPECT_TRUE(find<QLabel>("repeat_delay_time_label1")->text().endsWith("500 ms"));
+    EXPECT_TRUE(find<QAbstractButton>("repeat_delay_check_1")->isChecked());
     // The typing test starts empty with its prompt.
-    auto* typing = control<QTextEdit>("repeat_input_richedit");
+    auto* typing = find<QTextEdit>("repeat_input_richedit");
     typing->setPlainText("abc");
     page()->refresh_page();
     EXPECT_TRUE(typing->toPlainText().isEmpty());
@@ -176,7 +168,7 @@ TEST_F(KeyboardPageEndToEnd, RepeatSettingsStayInTheProfile) {
 TEST_F(KeyboardPageEndToEnd, OutOfRangeValuesFromAProfileSelectTheFirstOption) {
     start();
     page()->select_report_rate(5);
-    EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_0")->isChecked());
+    EXPECT_TRUE(find<QAbstractButton>("polling_rate_option_0")->isChecked());
     EXPECT_EQ(page()->report_rate(), 0);
     // From the file: PollingRate 5 and RepeatDelay 9.
     Json::Value doc = read_json(find_profile_bar(page())->selected_profile_file());
@@ -185,19 +177,19 @@ TEST_F(KeyboardPageEndToEnd, OutOfRangeValuesFromAProfileSelectTheFirstOption) {
     ASSERT_TRUE(write_json_file(find_profile_bar(page())->selected_profile_file(), doc));
     page()->reload_profile();
     page()->refresh_page();
-    EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_0")->isChecked());
-    EXPECT_FALSE(control<QAbstractButton>("polling_rate_option_3")->isChecked());
-    EXPECT_TRUE(control<QAbstractButton>("repeat_delay_check_0")->isChecked());
-    EXPECT_TRUE(control<QLabel>("repeat_delay_time_label1")->text().endsWith("250 ms"));
+    EXPECT_TRUE(find<QAbstractButton>("polling_rate_option_0")->isChecked());
+    EXPECT_FALSE(find<QAbstractButton>("polling_rate_option_3")->isChecked());
+    EXPECT_TRUE(find<QAbstractButton>("repeat_delay_check_0")->isChecked());
+    EXPECT_TRUE(find<QLabel>("repeat_delay_time_label1")->text().endsWith("250 ms"));
 }
 
 TEST_F(KeyboardPageEndToEnd, KeyColoursArePickedOnThePictureInTheCustomMode) {
     start();
-    control<QComboBox>("light_combo_modeSelect")->setCurrentIndex(device::kKbCustom);
+    find<QComboBox>("light_combo_modeSelect")->setCurrentIndex(device::kKbCustom);
     ASSERT_EQ(page()->Protocol().settings().light.select_item(), device::kKbCustom);
-    EXPECT_TRUE(control("custom_keys_hint")->isVisibleTo(page()));
+    EXPECT_TRUE(find("custom_keys_hint")->isVisibleTo(page()));
     set_light(device::kKbCustom, 0, 0, 0, 255);
-    control<QAbstractButton>("key_64")->click();  // A
+    click("key_64");  // A
     const Json::Value colour = stored()["CustomLightMode"]["LightColorInfo"][0][64];
     EXPECT_EQ(json_int(colour["Blue"]), 255);
     EXPECT_EQ(json_int(colour["Red"]), 0);
@@ -210,7 +202,7 @@ TEST_F(KeyboardPageEndToEnd, KeyColoursArePickedOnThePictureInTheCustomMode) {
 
     // A frame dragged over W and E colours both.
     set_light(device::kKbCustom, 0, 0, 255, 0);
-    auto* panel = control<CSelectPanelUI>("device_key_light");
+    auto* panel = find<CSelectPanelUI>("device_key_light");
     const QRect w = page()->KeyButton(44)->geometry(), e = page()->KeyButton(45)->geometry();
     QTest::mousePress(panel, Qt::LeftButton, {}, w.center() - QPoint(0, 2));
     QTest::mouseMove(panel, e.center());
@@ -225,17 +217,17 @@ TEST_F(KeyboardPageEndToEnd, KeyColoursArePickedOnThePictureInTheCustomMode) {
     EXPECT_EQ(json_int(group[64]["Green"]), 0);
 
     // Another group starts dark and is sent at its own place.
-    control<QComboBox>("light_combo_custommodeSelect")->setCurrentIndex(1);
+    find<QComboBox>("light_combo_custommodeSelect")->setCurrentIndex(1);
     EXPECT_EQ(json_int(stored()["CustomLightMode"]["CustomLightModeGroupIndex"]), 1);
     ASSERT_SOON(page()->GetLedColour(64) == 0xFF000000u, 2000);
-    control<QAbstractButton>("key_0")->click();
+    click("key_0");
     EXPECT_EQ(keyboard_->custom_colours()[378 + 3 * 125 + 1], 255);
 
     // Out of the custom mode a click colours nothing.
-    control<QComboBox>("light_combo_modeSelect")->setCurrentIndex(device::kKbStatic);
-    control<QAbstractButton>("key_1")->click();
+    find<QComboBox>("light_combo_modeSelect")->setCurrentIndex(device::kKbStatic);
+    click("key_1");
     EXPECT_EQ(json_int(stored()["CustomLightMode"]["LightColorInfo"][1][1]["Green"]), 0);
-    EXPECT_FALSE(control("custom_keys_hint")->isVisibleTo(page()));
+    EXPECT_FALSE(find("custom_keys_hint")->isVisibleTo(page()));
 }
 
 TEST_F(KeyboardPageEndToEnd, TheKeyboardsReportsReachThePage) {
@@ -254,7 +246,7 @@ TEST_F(KeyboardPageEndToEnd, TheKeyboardsReportsReachThePage) {
     ASSERT_TRUE(keyboard_->inject_usage(CTarvexKeyboardDevice::kSyncIgnored));
     ASSERT_TRUE(keyboard_->poke_memory(21, std::vector<uint8_t>{1}));
     ASSERT_TRUE(keyboard_->inject_usage(CTarvexKeyboardDevice::kSyncRequest));
-    ASSERT_SOON(control<QAbstractButton>("winlockflag_option")->isChecked(), 3000);
+    ASSERT_SOON(find<QAbstractButton>("winlockflag_option")->isChecked(), 3000);
     EXPECT_EQ(json_int(stored()["SystemStages"]["WinFlag"]), 1);
 }
 
@@ -291,29 +283,29 @@ TEST_F(KeyboardPageEndToEnd, KeysTypedInTheWindowLightAReactiveMode) {
 
 TEST_F(KeyboardPageEndToEnd, FnCannotBeReassignedOnTheKeyPanel) {
     start();
-    control<QAbstractButton>("key_Op_tab")->click();
+    click("key_Op_tab");
     EXPECT_FALSE(page()->KeyButton(CTarvexKeyboardDevice::kFnKey)->isEnabled());
-    control<QAbstractButton>("deng_Op_tab")->click();
+    click("deng_Op_tab");
     EXPECT_TRUE(page()->KeyButton(CTarvexKeyboardDevice::kFnKey)->isEnabled());
 }
 
 TEST_F(KeyboardPageEndToEnd, ARestartFindsEverythingAgain) {
     start();
-    control<QAbstractButton>("polling_rate_option_3")->click();
-    control<QAbstractButton>("winlockflag_option")->click();
-    control<QAbstractButton>("repeat_delay_check_3")->click();
-    control<QComboBox>("light_combo_modeSelect")->setCurrentIndex(device::kKbCustom);
+    click("polling_rate_option_3");
+    click("winlockflag_option");
+    click("repeat_delay_check_3");
+    find<QComboBox>("light_combo_modeSelect")->setCurrentIndex(device::kKbCustom);
     set_light(device::kKbCustom, 0, 10, 20, 30);
-    control<QAbstractButton>("key_22")->click();
+    click("key_22");
     const std::vector<uint8_t> memory = keyboard_->memory();
     const std::vector<uint8_t> block(memory.begin(), memory.begin() + 25);
 
     close_window();
     start();
-    EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_3")->isChecked());
-    EXPECT_TRUE(control<QAbstractButton>("winlockflag_option")->isChecked());
-    EXPECT_TRUE(control<QAbstractButton>("repeat_delay_check_3")->isChecked());
-    EXPECT_EQ(control<QComboBox>("light_combo_modeSelect")->currentIndex(), device::kKbCustom);
+    EXPECT_TRUE(find<QAbstractButton>("polling_rate_option_3")->isChecked());
+    EXPECT_TRUE(find<QAbstractButton>("winlockflag_option")->isChecked());
+    EXPECT_TRUE(find<QAbstractButton>("repeat_delay_check_3")->isChecked());
+    EXPECT_EQ(find<QComboBox>("light_combo_modeSelect")->currentIndex(), device::kKbCustom);
     ASSERT_SOON(page()->GetLedColour(22) == 0xFF1E140Au, 2000);  // 10, 20, 30 at full level
     const std::vector<uint8_t> again = keyboard_->memory();
     EXPECT_EQ(std::vector<uint8_t>(again.begin(), again.begin() + 25), block);
@@ -345,10 +337,10 @@ TEST_F(KeyboardPageEndToEnd, EveryControlIsOnScreenOnItsTab) {
         wnd_->resize(size);
         wnd_->show();
         for (const auto& t : tabs) {
-            control<QAbstractButton>(QLatin1String(t.tab))->click();
+            find<QAbstractButton>(QLatin1String(t.tab))->click();
             QApplication::processEvents();
             for (const QString& name : t.names) {
-                QWidget* w = control(name);
+                QWidget* w = find(name);
                 ASSERT_NE(w, nullptr);
                 EXPECT_TRUE(w->isVisible()) << t.tab << " " << name.toStdString();
                 const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());

@@ -67,17 +67,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(wnd_.get()));
         control()->set_clock([this] { return now_; });
     }
-    CTarvexMouseDevice* page() const {
-        return pages_ ? qobject_cast<CTarvexMouseDevice*>(wnd_->current_page()) : nullptr;
-    }
+    CTarvexMouseDevice* page() const { return shown_page<CTarvexMouseDevice>(); }
     CMacroControlUI* control() const { return find_macro_control(page()); }
-    template <class T = QWidget>
-    T* find(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    void click(const QString& name) { find<QAbstractButton>(name)->click(); }
     // A key as the desktop delivers it to the focused window (native code = evdev code + 8),
     // `after` milliseconds after the previous one.
     void key(int evdev, bool down, int after = 0) {
@@ -381,7 +372,7 @@ TEST_F(MacroEndToEnd, TheFixedDelayChoiceIsKeptAcrossARestart) {
     // Unchecked again (with a macro chosen: without one the recording row is disabled), and
     // a hand-edited file with a delay beyond the range.
     select_macro(0);
-    find<QAbstractButton>("macro_check_time")->click();
+    click("macro_check_time");
     ASSERT_SOON(QSettings(CMacroControlUI::settings_path(), QSettings::IniFormat)
                         .value("MACRO_mouse/FIXEDDELAY")
                         .toString() == "0",

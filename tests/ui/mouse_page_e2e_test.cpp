@@ -45,15 +45,7 @@ protected:
         ASSERT_SOON(page() && page()->Config().IsOpen() && page()->Protocol().has_key_table(),
                     5000);
     }
-    CTarvexMouseDevice* page() const {
-        return pages_ ? qobject_cast<CTarvexMouseDevice*>(wnd_->current_page()) : nullptr;
-    }
-    template <class T = QWidget>
-    T* control(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
+    CTarvexMouseDevice* page() const { return shown_page<CTarvexMouseDevice>(); }
     Json::Value stored() {
         CDeviceProfileUI* bar = find_profile_bar(page());
         return read_json(bar->selected_profile_file())["Device"][0];
@@ -76,8 +68,8 @@ TEST_F(MousePageEndToEnd, MovingAStageSliderWritesTheProfileAndTheMouse) {
     start();
     mouse_->log().clear();
     // As a click on the slider's track: the value changes without a drag.
-    control<QAbstractSlider>("DPI_slider_2")->setValue(30);
-    EXPECT_EQ(control<QLineEdit>("DPI_edit_2")->text(), "3100");
+    find<QAbstractSlider>("DPI_slider_2")->setValue(30);
+    EXPECT_EQ(find<QLineEdit>("DPI_edit_2")->text(), "3100");
     EXPECT_EQ(json_int(stored()["DPIStages"]["StageDPIs"][2]["StageDPIX"]), 30);
 
     // 0x01, the 95-byte block with command 0x06 from offset 0, 0x02.
@@ -105,18 +97,18 @@ TEST_F(MousePageEndToEnd, MovingAStageSliderWritesTheProfileAndTheMouse) {
 
 TEST_F(MousePageEndToEnd, DraggingShowsTheValueAndTheReleaseWrites) {
     start();
-    auto* slider = control<QAbstractSlider>("DPI_slider_4");
+    auto* slider = find<QAbstractSlider>("DPI_slider_4");
     const uint64_t writes = mouse_->command_count(6);
     slider->setSliderDown(true);
     slider->setValue(99);
-    EXPECT_EQ(control<QLineEdit>("DPI_edit_4")->text(), "10000");
+    EXPECT_EQ(find<QLineEdit>("DPI_edit_4")->text(), "10000");
     EXPECT_EQ(mouse_->command_count(6), writes);
     slider->setSliderDown(false);  // the release
     EXPECT_GT(mouse_->command_count(6), writes);
     EXPECT_EQ(mouse_->memory()[24], 99);  // stage 4 follows the active-stage byte
 
     // A typed value is taken when the edit loses the focus.
-    auto* edit = control<QLineEdit>("DPI_edit_0");
+    auto* edit = find<QLineEdit>("DPI_edit_0");
     edit->setText("12150");
     wnd_->notify(Notification{"killfocus", "DPI_edit_0", edit});
     EXPECT_EQ(edit->text(), "12000");
@@ -125,27 +117,27 @@ TEST_F(MousePageEndToEnd, DraggingShowsTheValueAndTheReleaseWrites) {
 
 TEST_F(MousePageEndToEnd, OptionsAndComboReachTheMouseAndSurviveARestart) {
     start();
-    control<QAbstractButton>("polling_rate_option_2")->click();
-    control<QComboBox>("MSH_set_comboSelect")->setCurrentIndex(1);
-    control<QAbstractButton>("DPI_model_3")->click();
-    control<QAbstractButton>("DPI_enable_check_7")->click();  // was off
-    control<QAbstractSlider>("DPI_slider_7")->setValue(139);
-    control<QAbstractSlider>("pointer_speed_slider")->setValue(2);
+    click("polling_rate_option_2");
+    find<QComboBox>("MSH_set_comboSelect")->setCurrentIndex(1);
+    click("DPI_model_3");
+    click("DPI_enable_check_7");  // was off
+    find<QAbstractSlider>("DPI_slider_7")->setValue(139);
+    find<QAbstractSlider>("pointer_speed_slider")->setValue(2);
     const std::vector<uint8_t> memory = mouse_->memory();
     EXPECT_EQ(memory[14], 2);
     EXPECT_EQ(memory[56], 1);
     EXPECT_EQ(memory[23], 3);
     EXPECT_EQ(memory[30], 139);
-    EXPECT_FALSE(control<QAbstractButton>("polling_rate_option_0")->isChecked());
+    EXPECT_FALSE(find<QAbstractButton>("polling_rate_option_0")->isChecked());
 
     close_window();
     start();
-    EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_2")->isChecked());
-    EXPECT_EQ(control<QComboBox>("MSH_set_comboSelect")->currentIndex(), 1);
-    EXPECT_TRUE(control<QAbstractButton>("DPI_model_3")->isChecked());
-    EXPECT_TRUE(control<QAbstractButton>("DPI_enable_check_7")->isChecked());
-    EXPECT_EQ(control<QLineEdit>("DPI_edit_7")->text(), "16000");
-    EXPECT_EQ(control<QAbstractSlider>("pointer_speed_slider")->value(), 2);
+    EXPECT_TRUE(find<QAbstractButton>("polling_rate_option_2")->isChecked());
+    EXPECT_EQ(find<QComboBox>("MSH_set_comboSelect")->currentIndex(), 1);
+    EXPECT_TRUE(find<QAbstractButton>("DPI_model_3")->isChecked());
+    EXPECT_TRUE(find<QAbstractButton>("DPI_enable_check_7")->isChecked());
+    EXPECT_EQ(find<QLineEdit>("DPI_edit_7")->text(), "16000");
+    EXPECT_EQ(find<QAbstractSlider>("pointer_speed_slider")->value(), 2);
 }
 
 TEST_F(MousePageEndToEnd, ASyncRequestFromTheMouseReloadsThePage) {
@@ -157,35 +149,35 @@ TEST_F(MousePageEndToEnd, ASyncRequestFromTheMouseReloadsThePage) {
     ASSERT_TRUE(mouse_->poke_memory(56, std::vector<uint8_t>{2}));
     QTest::qWait(50);  // the input thread is reading
     ASSERT_TRUE(mouse_->inject_usage(CTarvexMouseDevice::kSyncRequest));
-    ASSERT_SOON(control<QAbstractButton>("DPI_model_5")->isChecked(), 3000);
-    EXPECT_TRUE(control<QAbstractButton>("polling_rate_option_4")->isChecked());
-    EXPECT_EQ(control<QComboBox>("MSH_set_comboSelect")->currentIndex(), 2);
+    ASSERT_SOON(find<QAbstractButton>("DPI_model_5")->isChecked(), 3000);
+    EXPECT_TRUE(find<QAbstractButton>("polling_rate_option_4")->isChecked());
+    EXPECT_EQ(find<QComboBox>("MSH_set_comboSelect")->currentIndex(), 2);
     EXPECT_EQ(json_int(stored()["DPIStages"]["StageActive"]), 5);
 }
 
 TEST_F(MousePageEndToEnd, SwitchingProfilesRewritesTheMouse) {
     start();
-    control<QAbstractButton>("device_add_btn")->click();
-    auto* combo = control<QComboBox>("device_profile_combo");
+    click("device_add_btn");
+    auto* combo = find<QComboBox>("device_profile_combo");
     ASSERT_EQ(combo->count(), 2);
     combo->setCurrentIndex(1);
     ASSERT_EQ_SOON(page()->property("profilename").toString(), QString("profile2"), 3000);
-    control<QAbstractSlider>("DPI_slider_0")->setValue(60);
+    find<QAbstractSlider>("DPI_slider_0")->setValue(60);
     EXPECT_EQ(mouse_->memory()[15], 60);
 
     combo->setCurrentIndex(0);
     ASSERT_EQ_SOON(int(mouse_->memory()[15]), 3, 3000);
-    EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "400");
+    EXPECT_EQ(find<QLineEdit>("DPI_edit_0")->text(), "400");
     combo->setCurrentIndex(1);
     ASSERT_EQ_SOON(int(mouse_->memory()[15]), 60, 3000);
-    EXPECT_EQ(control<QLineEdit>("DPI_edit_0")->text(), "6100");
+    EXPECT_EQ(find<QLineEdit>("DPI_edit_0")->text(), "6100");
 }
 
 // A profile of three stages chosen after the eight-stage one: the mouse gets zero DPI and
 // black for stages 3 to 7, not what the profile before had there.
 TEST_F(MousePageEndToEnd, AThreeStageProfileAfterAnEightStageOneSendsZerosForTheRest) {
     start();
-    control<QAbstractButton>("device_add_btn")->click();
+    click("device_add_btn");
     CDeviceProfileUI* bar = find_profile_bar(page());
     ASSERT_EQ(bar->list().size(), 2);
     const std::string three = bar->list().profile_file(bar->list().entries()[1].uuid);
@@ -206,7 +198,7 @@ TEST_F(MousePageEndToEnd, AThreeStageProfileAfterAnEightStageOneSendsZerosForThe
     ASSERT_TRUE(write_json_file(three, doc));
 
     // profile1 is the shipped eight-stage profile: the mouse holds all eight stages.
-    auto* combo = control<QComboBox>("device_profile_combo");
+    auto* combo = find<QComboBox>("device_profile_combo");
     combo->setCurrentIndex(1);
     ASSERT_EQ_SOON(int(mouse_->memory()[15]), 10, 3000);
     combo->setCurrentIndex(0);
@@ -229,9 +221,9 @@ TEST_F(MousePageEndToEnd, AThreeStageProfileAfterAnEightStageOneSendsZerosForThe
     EXPECT_EQ((std::vector<uint8_t>(m.begin() + 41, m.begin() + 56)), std::vector<uint8_t>(15, 0));
     // The page shows the same: the stages the profile lacks are off, at the lowest step.
     for (int n = 3; n < 8; ++n) {
-        EXPECT_FALSE(control<QAbstractButton>(QString("DPI_enable_check_%1").arg(n))->isChecked())
+        EXPECT_FALSE(find<QAbstractButton>(QString("DPI_enable_check_%1").arg(n))->isChecked())
             << n;
-        EXPECT_EQ(control<QAbstractSlider>(QString("DPI_slider_%1").arg(n))->value(), 0) << n;
+        EXPECT_EQ(find<QAbstractSlider>(QString("DPI_slider_%1").arg(n))->value(), 0) << n;
     }
 
     // And back: the eight stages return whole.
@@ -246,7 +238,7 @@ TEST_F(MousePageEndToEnd, AThreeStageProfileAfterAnEightStageOneSendsZerosForThe
 TEST_F(MousePageEndToEnd, ThePictureAnimatesOnScreen) {
     start();
     // The shipped profile's spectrum, as the window really shows it (its backing store).
-    auto* led = control<CDeviceKeyButtonUI>("light_0");
+    auto* led = find<CDeviceKeyButtonUI>("light_0");
     ASSERT_NE(led, nullptr);
     ASSERT_SOON(led->isVisible() && led->IsLightShown(), 3000);
     const QPoint at = led->mapTo(wnd_.get(), led->rect().center());
@@ -284,10 +276,10 @@ TEST_F(MousePageEndToEnd, EveryControlIsOnScreenOnItsTab) {
         {"key_Op_tab", {"device_setkeyinfo_list", "Logo", "key_0"}},
     };
     for (const auto& t : tabs) {
-        control<QAbstractButton>(QLatin1String(t.tab))->click();
+        find<QAbstractButton>(QLatin1String(t.tab))->click();
         QApplication::processEvents();
         for (const QString& name : t.names) {
-            QWidget* w = control(name);
+            QWidget* w = find(name);
             ASSERT_NE(w, nullptr);
             EXPECT_TRUE(w->isVisible()) << t.tab << " " << name.toStdString();
             const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());
@@ -296,10 +288,10 @@ TEST_F(MousePageEndToEnd, EveryControlIsOnScreenOnItsTab) {
         }
         if (!shots.isEmpty()) wnd_->grab().save(shots + "/mouse_" + t.tab + ".png");
     }
-    control<QAbstractButton>("cursor_Op_tab")->click();
-    control<QAbstractButton>("mouse_device_seting_option_1")->click();
-    EXPECT_TRUE(control("polling_rate_option_4")->isVisible());
-    EXPECT_TRUE(control("MSH_set_comboSelect")->isVisible());
+    click("cursor_Op_tab");
+    click("mouse_device_seting_option_1");
+    EXPECT_TRUE(find("polling_rate_option_4")->isVisible());
+    EXPECT_TRUE(find("MSH_set_comboSelect")->isVisible());
     if (!shots.isEmpty()) {
         wnd_->grab().save(shots + "/mouse_report.png");
         qApp->setStyleSheet(QString());

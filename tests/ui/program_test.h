@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <memory>
 
 #include "emulator/emulated_backend.h"
@@ -47,6 +48,23 @@ protected:
     void close_window() {
         wnd_.reset();
         pages_ = nullptr;
+    }
+    // The page shown now, as its device's page class; null before the window or while
+    // another kind's page shows.
+    template <class Page>
+    Page* shown_page() const {
+        return pages_ ? qobject_cast<Page*>(wnd_->current_page()) : nullptr;
+    }
+    // A control of the page shown, by its name; a missing one fails the test.
+    template <class T = QWidget>
+    T* find(const QString& name) {
+        QWidget* page = wnd_ ? wnd_->current_page() : nullptr;
+        T* w = page ? page->findChild<T*>(name) : nullptr;
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    void click(const QString& name) {
+        if (auto* button = find<QAbstractButton>(name)) button->click();
     }
 
     TempDir dir_;

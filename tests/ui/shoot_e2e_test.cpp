@@ -76,17 +76,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(wnd_.get()));
         ASSERT_TRUE(find("ShootControlItem")->isVisible());
     }
-    CTarvexMouseDevice* page() const {
-        return pages_ ? qobject_cast<CTarvexMouseDevice*>(wnd_->current_page()) : nullptr;
-    }
+    CTarvexMouseDevice* page() const { return shown_page<CTarvexMouseDevice>(); }
     CShootControlUI* control() const { return find_shoot_control(page()); }
-    template <class T = QWidget>
-    T* find(const QString& name) {
-        T* w = page()->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    void click(const QString& name) { find<QAbstractButton>(name)->click(); }
     QLineEdit* edit(const char* name) { return find<QLineEdit>(QString::fromLatin1(name)); }
     // Typed into an edit, as a person does: focus, select all, keys.
     void type(const char* name, const QString& text) {
