@@ -16,13 +16,13 @@
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "test_support/temp_dir.h"
+#include "test_support/wait.h"
 #include "ui/app/device_option.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/controls/select_panel.h"
 #include "ui/device/device_thread.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {

@@ -314,13 +314,7 @@ TEST_F(KeyboardPageEndToEnd, ARestartFindsEverythingAgain) {
 // Each tab at the window's normal sizes shows its controls whole. With
 // TELLUNE_SCREENSHOT_DIR set, each tab is saved as a picture at both sizes.
 TEST_F(KeyboardPageEndToEnd, EveryControlIsOnScreenOnItsTab) {
-    const QString shots = qEnvironmentVariable("TELLUNE_SCREENSHOT_DIR");
-    QFile style(test::shipped_skin() + "style/dark.qss");
-    if (!shots.isEmpty() && style.open(QIODevice::ReadOnly)) {
-        const QString css = QString::fromUtf8(style.readAll());
-        language_->fonts().set_base_style_sheet(css);
-        qApp->setStyleSheet(css);
-    }
+    const QString shots = screenshot_folder();
     start();
     const struct {
         const char* tab;
@@ -339,22 +333,13 @@ TEST_F(KeyboardPageEndToEnd, EveryControlIsOnScreenOnItsTab) {
         for (const auto& t : tabs) {
             find<QAbstractButton>(QLatin1String(t.tab))->click();
             QApplication::processEvents();
-            for (const QString& name : t.names) {
-                QWidget* w = find(name);
-                ASSERT_NE(w, nullptr);
-                EXPECT_TRUE(w->isVisible()) << t.tab << " " << name.toStdString();
-                const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());
-                EXPECT_TRUE(wnd_->rect().contains(r))
-                    << size.width() << " " << t.tab << " " << name.toStdString();
-                EXPECT_GT(w->width(), 8) << name.toStdString();
-            }
+            expect_whole_on_screen(t.names, QStringLiteral("%1 %2").arg(size.width()).arg(t.tab));
             if (!shots.isEmpty())
                 wnd_->grab().save(QStringLiteral("%1/keyboard_%2_%3.png")
                                       .arg(shots, QLatin1String(t.tab))
                                       .arg(size.width()));
         }
     }
-    if (!shots.isEmpty()) qApp->setStyleSheet(QString());
 }
 
 }  // namespace

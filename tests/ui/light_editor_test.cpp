@@ -20,6 +20,7 @@
 #include "core/profile/profile_data.h"
 #include "emulator/emulated_backend.h"
 #include "test_support/temp_dir.h"
+#include "test_support/wait.h"
 #include "ui/app/control_factory.h"
 #include "ui/app/language.h"
 #include "ui/app/main_wnd.h"
@@ -28,7 +29,6 @@
 #include "ui/device/tarvex_usb_device.h"
 #include "ui/editors/light_control_ui.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -424,8 +424,7 @@ TEST_F(LightEditorTest, SyncThreadDrawsEveryPausedDevice) {
     ASSERT_TRUE(wnd_->workers().running(LightEditor::kSyncSlot));
     control<QAbstractButton>(kb, "deng_same_mode")->click();
     const uint32_t expected = 0x87332211u;
-    ASSERT_SOON(mouse->GetLedColour(3) == expected && kb->GetLedColour(0) == expected,
-                             2000);
+    ASSERT_SOON(mouse->GetLedColour(3) == expected && kb->GetLedColour(0) == expected, 2000);
     // The mouse goes back to its own light: the thread leaves its LEDs alone.
     mouse->Config().SetPause(0);
     editor_->sync_runner().wake();

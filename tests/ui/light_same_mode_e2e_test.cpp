@@ -11,11 +11,11 @@
 #include "core/profile/profile_data.h"
 #include "emulator/products.h"
 #include "program_test.h"
+#include "test_support/wait.h"
 #include "ui/app/device_pages.h"
 #include "ui/app/main_wnd.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {
@@ -59,8 +59,8 @@ TEST_F(SameModeEndToEnd, BothPicturesFollowOneEffect) {
     EXPECT_NE(pad->Config().Pause(), 0);
 
     // The sync thread draws the same colour on both pictures, and it keeps changing.
-    ASSERT_SOON(
-        mouse->GetLedColour(0) != 0 && mouse->GetLedColour(0) == pad->GetLedColour(0), 3000);
+    ASSERT_SOON(mouse->GetLedColour(0) != 0 && mouse->GetLedColour(0) == pad->GetLedColour(0),
+                3000);
     const uint32_t first = mouse->GetLedColour(0);
     ASSERT_SOON(mouse->GetLedColour(0) != first, 3000);
     // Sample both under the same colour: the thread sets every page in one step.

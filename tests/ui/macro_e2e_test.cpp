@@ -466,13 +466,7 @@ TEST_F(MacroEndToEnd, UnpluggingWhileRecordingStopsAndUnlocks) {
 // At the window's normal and at a large size every control of the page is on screen and usable.
 // With TELLUNE_SCREENSHOT_DIR set, the page is saved as a picture at each size.
 TEST_F(MacroEndToEnd, EveryControlIsOnScreenAtBothSizes) {
-    const QString shots = qEnvironmentVariable("TELLUNE_SCREENSHOT_DIR");
-    QFile style(test::shipped_skin() + "style/dark.qss");
-    if (!shots.isEmpty() && style.open(QIODevice::ReadOnly)) {
-        const QString css = QString::fromUtf8(style.readAll());
-        language_->fonts().set_base_style_sheet(css);
-        qApp->setStyleSheet(css);
-    }
+    const QString shots = screenshot_folder();
     ASSERT_NO_FATAL_FAILURE(start());
     click("macro_btn_name_add");
     click("macro_btn_name_add");
@@ -486,34 +480,24 @@ TEST_F(MacroEndToEnd, EveryControlIsOnScreenAtBothSizes) {
     select_row(3);
     menu("left_click");
     ASSERT_SOON(rows() == 6, 2000);
-    const char* names[] = {"macro_name_list",       "macro_btn_name_add",
-                           "macro_btn_name_sub",    "macro_btn_import",
-                           "macro_btn_export",      "macro_edit_macroname",
-                           "macro_btn_name_edit",   "macro_action_list",
-                           "macro_btn_uptop",       "macro_btn_up",
-                           "macro_btn_down",        "macro_btn_downbottom",
-                           "macro_btn_delete",      "macro_btn_deleteall",
-                           "macro_btn_cancel",      "macro_btn_save",
-                           "macro_btn_starredio",   "macro_check_time",
-                           "macro_fixed_time_edit", "macro_record_scope_hint",
-                           "mouse_x_left_edit",     "macro_inset_moveleftkey_btn",
-                           "mouse_y_down_edit",     "macro_inset_movedownkey_btn"};
+    const std::vector<QString> names = {"macro_name_list",       "macro_btn_name_add",
+                                        "macro_btn_name_sub",    "macro_btn_import",
+                                        "macro_btn_export",      "macro_edit_macroname",
+                                        "macro_btn_name_edit",   "macro_action_list",
+                                        "macro_btn_uptop",       "macro_btn_up",
+                                        "macro_btn_down",        "macro_btn_downbottom",
+                                        "macro_btn_delete",      "macro_btn_deleteall",
+                                        "macro_btn_cancel",      "macro_btn_save",
+                                        "macro_btn_starredio",   "macro_check_time",
+                                        "macro_fixed_time_edit", "macro_record_scope_hint",
+                                        "mouse_x_left_edit",     "macro_inset_moveleftkey_btn",
+                                        "mouse_y_down_edit",     "macro_inset_movedownkey_btn"};
     // The window's own size at 96 dots per inch, a small screen and a large one.
     for (const QSize size : {QSize(kMainWidth, kMainHeight), QSize(1280, 720), QSize(1920, 1080)}) {
         wnd_->resize(size);
         wnd_->show();
         QApplication::processEvents();
-        for (const char* name : names) {
-            QWidget* w = find(name);
-            ASSERT_NE(w, nullptr);
-            EXPECT_TRUE(w->isVisible()) << name;
-            const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());
-            EXPECT_TRUE(wnd_->rect().contains(r)) << name << " at " << size.width();
-            // The skin gives the number boxes a fixed width; within it the hint may not apply.
-            const QSize needed =
-                w->minimumSizeHint().expandedTo(w->minimumSize()).boundedTo(w->maximumSize());
-            EXPECT_GE(w->width(), needed.width()) << name;
-        }
+        expect_whole_on_screen(names, QString::number(size.width()));
         // Each number box shows its widest value whole (not scrolled inside the box).
         for (const auto& [name, widest] :
              {std::pair{"mouse_x_left_edit", "255"}, std::pair{"mouse_y_down_edit", "255"},
@@ -546,7 +530,6 @@ TEST_F(MacroEndToEnd, EveryControlIsOnScreenAtBothSizes) {
             m->grab().save(shots + "/macro_menu.png");
             m->close();
         }
-        qApp->setStyleSheet(QString());
     }
 }
 

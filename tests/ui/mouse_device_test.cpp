@@ -11,12 +11,12 @@
 #include "emulator/emulated_backend.h"
 #include "emulator/products.h"
 #include "test_support/temp_dir.h"
+#include "test_support/wait.h"
 #include "ui/app/control_factory.h"
 #include "ui/device/tarvex_devices.h"
 #include "ui/profile/device_profile_ui.h"
 #include "ui/profile/profile_bar.h"
 #include "ui_test_support.h"
-#include "test_support/wait.h"
 
 namespace tellune::ui {
 namespace {

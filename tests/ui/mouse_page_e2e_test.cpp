@@ -253,13 +253,7 @@ TEST_F(MousePageEndToEnd, ThePictureAnimatesOnScreen) {
 }
 
 TEST_F(MousePageEndToEnd, EveryControlIsOnScreenOnItsTab) {
-    const QString shots = qEnvironmentVariable("TELLUNE_SCREENSHOT_DIR");
-    QFile style(test::shipped_skin() + "style/dark.qss");
-    if (!shots.isEmpty() && style.open(QIODevice::ReadOnly)) {
-        const QString css = QString::fromUtf8(style.readAll());
-        language_->fonts().set_base_style_sheet(css);
-        qApp->setStyleSheet(css);
-    }
+    const QString shots = screenshot_folder();
     start();
     wnd_->resize(1500, 960);
     wnd_->show();
@@ -278,24 +272,14 @@ TEST_F(MousePageEndToEnd, EveryControlIsOnScreenOnItsTab) {
     for (const auto& t : tabs) {
         find<QAbstractButton>(QLatin1String(t.tab))->click();
         QApplication::processEvents();
-        for (const QString& name : t.names) {
-            QWidget* w = find(name);
-            ASSERT_NE(w, nullptr);
-            EXPECT_TRUE(w->isVisible()) << t.tab << " " << name.toStdString();
-            const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());
-            EXPECT_TRUE(wnd_->rect().contains(r)) << name.toStdString();
-            EXPECT_GT(w->width(), 8) << name.toStdString();
-        }
+        expect_whole_on_screen(t.names, QLatin1String(t.tab));
         if (!shots.isEmpty()) wnd_->grab().save(shots + "/mouse_" + t.tab + ".png");
     }
     click("cursor_Op_tab");
     click("mouse_device_seting_option_1");
     EXPECT_TRUE(find("polling_rate_option_4")->isVisible());
     EXPECT_TRUE(find("MSH_set_comboSelect")->isVisible());
-    if (!shots.isEmpty()) {
-        wnd_->grab().save(shots + "/mouse_report.png");
-        qApp->setStyleSheet(QString());
-    }
+    if (!shots.isEmpty()) wnd_->grab().save(shots + "/mouse_report.png");
 }
 
 }  // namespace

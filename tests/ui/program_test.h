@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "emulator/emulated_backend.h"
 #include "test_support/temp_dir.h"
@@ -31,6 +35,8 @@ protected:
                                               QString::fromStdString(dir_.file("tellune.conf")));
     }
     void TearDown() override {
+        // The theme stays with the application; later tests in this process start without it.
+        if (themed_) qApp->setStyleSheet(QString());
         wnd_.reset();
         pages_ = nullptr;
         unregister_profile_controls();
@@ -66,6 +72,34 @@ protected:
     void click(const QString& name) {
         if (auto* button = find<QAbstractButton>(name)) button->click();
     }
+    // With TELLUNE_SCREENSHOT_DIR set, the folder the test saves its pictures in, and the
+    // shipped dark skin on for them; empty otherwise.
+    QString screenshot_folder() {
+        const QString shots = qEnvironmentVariable("TELLUNE_SCREENSHOT_DIR");
+        QFile style(shipped_skin() + "style/dark.qss");
+        if (!shots.isEmpty() && style.open(QIODevice::ReadOnly)) {
+            const QString css = QString::fromUtf8(style.readAll());
+            language_->fonts().set_base_style_sheet(css);
+            qApp->setStyleSheet(css);
+            themed_ = true;
+        }
+        return shots;
+    }
+    // Each named control of the page shown is visible, whole inside the window and not
+    // squeezed below what it needs (within the size its layout gives it).
+    void expect_whole_on_screen(const std::vector<QString>& names, const QString& where) {
+        for (const QString& name : names) {
+            QWidget* w = find(name);
+            if (!w) continue;
+            const std::string at = where.toStdString() + " " + name.toStdString();
+            EXPECT_TRUE(w->isVisible()) << at;
+            const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());
+            EXPECT_TRUE(wnd_->rect().contains(r)) << at;
+            const QSize needed =
+                w->minimumSizeHint().expandedTo(w->minimumSize()).boundedTo(w->maximumSize());
+            EXPECT_GE(w->width(), needed.width()) << at;
+        }
+    }
 
     TempDir dir_;
     ScopedEnv data_{"XDG_DATA_HOME", dir_.file("home")};
@@ -75,6 +109,7 @@ protected:
         std::make_shared<emulator::EmulatedBackend>();
     std::unique_ptr<CMainWnd> wnd_;
     DevicePages* pages_ = nullptr;
+    bool themed_ = false;
 };
 
 }  // namespace tellune::ui::test

@@ -421,28 +421,19 @@ TEST_F(ShootEndToEnd, FitsSmallScreens) {
               << macros.width() << "x" << macros.height() << "\n";
     EXPECT_LE(editor.height(), macros.height());
 
-    const char* names[] = {"shoot_gun_op_0",       "shoot_gun_op_3",       "bullet_op_0",
-                           "bullet_op_9",          "bullet_op_29",         "bullet_selected_prev",
-                           "bullet_select_index",  "bullet_selected_next", "bullet_x_check",
-                           "bullet_y_check",       "bullet_x_eidt",        "bullet_y_eidt",
-                           "bullet_delay_eidt",    "shootdate_save_btn",   "shootdate_reset_btn",
-                           "shootdate_import_btn", "shootdate_export_btn", "shoot_path_view",
-                           "shoot_gun_image_0"};
+    const std::vector<QString> names = {
+        "shoot_gun_op_0",       "shoot_gun_op_3",       "bullet_op_0",
+        "bullet_op_9",          "bullet_op_29",         "bullet_selected_prev",
+        "bullet_select_index",  "bullet_selected_next", "bullet_x_check",
+        "bullet_y_check",       "bullet_x_eidt",        "bullet_y_eidt",
+        "bullet_delay_eidt",    "shootdate_save_btn",   "shootdate_reset_btn",
+        "shootdate_import_btn", "shootdate_export_btn", "shoot_path_view",
+        "shoot_gun_image_0"};
     for (const QSize size : {QSize(kMainWidth, kMainHeight), QSize(1280, 720), QSize(1920, 1080)}) {
         wnd_->resize(size);
         wnd_->show();
         QApplication::processEvents();
-        for (const char* name : names) {
-            QWidget* w = find(name);
-            ASSERT_NE(w, nullptr);
-            EXPECT_TRUE(w->isVisible()) << name;
-            const QRect r(w->mapTo(wnd_.get(), QPoint(0, 0)), w->size());
-            EXPECT_TRUE(wnd_->rect().contains(r)) << name << " at " << size.width();
-            // Not squeezed below what it needs, within the size its layout gives it.
-            const QSize needed =
-                w->minimumSizeHint().expandedTo(w->minimumSize()).boundedTo(w->maximumSize());
-            EXPECT_GE(w->width(), needed.width()) << name << " at " << size.width();
-        }
+        expect_whole_on_screen(names, QString::number(size.width()));
         if (!shots.isEmpty())
             wnd_->grab().save(shots + QStringLiteral("/shoot_%1.png").arg(size.width()));
     }

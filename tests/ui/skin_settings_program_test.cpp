@@ -18,8 +18,8 @@
 #include "ui/app/skin_choice.h"
 #include "ui/app/skin_frame.h"
 #include "ui/update/set_wnd.h"
-#include "ui/update/update_info_list_item.h"
 #include "ui/update/settings_extension.h"
+#include "ui/update/update_info_list_item.h"
 
 namespace tellune::ui::test {
 namespace {
