@@ -217,8 +217,11 @@ int MacroLibrary::remove_selected() {
     return index;
 }
 
-MacroLibrary::RenameResult MacroLibrary::rename_selected(const std::string& name) {
+MacroLibrary::RenameResult MacroLibrary::rename_selected(const std::string& typed) {
     if (selected_ < 0 || selected_ >= size()) return {};
+    // As the file will hold it: two names that differ only in bytes that are no UTF-8 would
+    // read back as one.
+    const std::string name = valid_utf8(typed);
     if (trim_profile_name(name).empty()) return {kRenameIsEmpty, -1};
     // Its own name counts too: a change of letter case alone is refused.
     if (name_used(name)) return {std::string(), selected_};

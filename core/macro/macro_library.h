@@ -86,7 +86,7 @@ public:
     // index, or -1 with nothing selected.
     int remove_selected();
     // Blank names (only blanks) and names already used (its own in other letter case too) are
-    // refused; the name is stored as typed.
+    // refused; the name is stored as typed (bytes that are no UTF-8 as U+FFFD).
     RenameResult rename_selected(const std::string& name);
 
     // The path of macro `index`'s file, or empty when its identifier is no plain file name.

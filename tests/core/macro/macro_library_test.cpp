@@ -151,6 +151,15 @@ TEST_F(Library, RenameRefusesBlankAndTakenNamesAndStoresAsTyped) {
     library_.select(0);
     ASSERT_TRUE(library_.rename_selected("Jump").index == 0);
     EXPECT_EQ(read_json(library_.macro_file(1))["MacroName"].asString(), "macro_2");
+
+    // Bytes that are no UTF-8 are kept as the file keeps them, so two such names that the
+    // file would hold alike are one name.
+    EXPECT_EQ(library_.rename_selected("a\xff").name, "a\xef\xbf\xbd");
+    library_.select(1);
+    EXPECT_EQ(library_.rename_selected("A\xfe").name, "");
+    MacroLibrary again(folder());
+    again.load();
+    EXPECT_EQ(again.names(), library_.names());
 }
 
 TEST_F(Library, SavedEventsReadBackWithNameIdentifierAndVersion) {
