@@ -177,6 +177,11 @@ def keyboard_protocol():
     settings = [8] + [30, 9, 7, 1, 1, 255, 0, 0, 3] + [0xFF] * 12 + [4, 1, 2, 3, 4] + [0]
     wireless = [8] + [8, 4, 2, 0, 0, 0, 0, 0, 0] + [0] * 12 + [0] + [4]
     put(f, "settings_wireless", connect + settings + write + wireless + colours[:12] + frame[:10])
+    # A reconnection that fails after its information block asked for another table size,
+    # then a key table write: still only the table read before.
+    lost = [0] + good(0) + good(34, info_block(100, 16)) + [4]
+    keys = [3, 0] + good(34, info) + good(0) + chunks([0] * 3 * slots) + good(0)
+    put(f, "failed_reconnect", connect + lost + keys)
     # A key table larger than the buffers, then a refusal in the middle of the key table.
     put(f, "too_many_slots", [0] + good(0) + good(34, info_block(200, 16)) + good(0) + connect +
         [3, 0] + good(34, info) + good(0) + good(56) + [3, 0xFE] + [0] * 16)
