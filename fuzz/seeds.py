@@ -48,9 +48,13 @@ FACTORY = [(0x10, 0x01, 0x00), (0x10, 0x02, 0x00), (0x10, 0x04, 0x00), (0x10, 0x
 
 
 def corpus(target):
+    """The target's seed folder, emptied but for its regression inputs: files named
+    regression-* are inputs the fuzzer once broke the code with, kept as they were found."""
     folder = os.path.join(HERE, "corpus", target)
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
+    os.makedirs(folder, exist_ok=True)
+    for name in os.listdir(folder):
+        if not name.startswith("regression-"):
+            os.remove(os.path.join(folder, name))
     return folder
 
 
@@ -139,6 +143,78 @@ def mouse_protocol():
     put(f, "wireless_away", [1, 0] + probe + [2, 1] + good(0))
 
 
+KEYBOARD_CODES = [(0x20, 0x00, c) for c in (0x29, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41,
+                                            0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48)]
+KEYBOARD_CODES += [(0xA0, 0x1B, 0x00), (0xA0, 0x24, 0x00)] + [(0x20, 0x00, 0x00)] * 3
+KEYBOARD_CODES += [(0x20, 0x00, 0x35), (0x20, 0x00, 0x1E), (0x20, 0x00, 0x1F)]
+
+
+def chunks(payload):
+    out = []
+    for at in range(0, len(payload), 56):
+        out += good(len(payload[at:at + 56]), payload[at:at + 56])
+    return out
+
+
+def keyboard_protocol():
+    f = corpus("keyboard_protocol")
+    slots = len(KEYBOARD_CODES)
+    table = [b for code in KEYBOARD_CODES for b in code]
+    leds = list(reversed(range(slots)))
+    info = info_block(slots, 16)
+    connect = [0] + good(0) + good(34, info) + chunks(table) + good(slots, leds) + good(0)
+    block = [0, 3, 4, 1, 2, 0, 0, 0, 0] + [0] * 9 + [1, 1, 0, 1, 3, 0, 0]
+    read = [1] + good(1, [0]) + good(25, block)
+    write = [2, 1] + good(0) + good(25) + good(0)
+    keys = [3, 3] + [0x20, 0x00, 0x04, 0x70, 0x00, 0x00, 0x20, 0x02, 0x00]
+    keys += good(34, info) + good(0) + chunks([0] * 3 * slots) + good(0)
+    macros = [4] + good(34, info) + good(0) + good(30) + good(0)
+    colours = [5, 1, 3] + [255, 0, 0, 0, 255, 0, 0, 0, 255] + chunks([0] * 3 * slots)
+    frame = [6, 2] + [255, 128, 0, 255, 10, 20, 30, 128] + chunks([0] * 3 * slots)
+    usages = [7, 0x02, 0x05, 7, 0x02, 0x06, 7, 0x7F, 0x05]
+    put(f, "session", connect + read + write + keys + macros + colours + frame + usages)
+    # Settings of any shape first, then a wireless board: no frames, no colour tables.
+    settings = [8] + [30, 9, 7, 1, 1, 255, 0, 0, 3] + [0xFF] * 12 + [4, 1, 2, 3, 4] + [0]
+    wireless = [8] + [8, 4, 2, 0, 0, 0, 0, 0, 0] + [0] * 12 + [0] + [4]
+    put(f, "settings_wireless", connect + settings + write + wireless + colours[:12] + frame[:10])
+    # A reconnection that fails after its information block asked for another table size,
+    # then a key table write: still only the table read before.
+    lost = [0] + good(0) + good(34, info_block(100, 16)) + [4]
+    keys = [3, 0] + good(34, info) + good(0) + chunks([0] * 3 * slots) + good(0)
+    put(f, "failed_reconnect", connect + lost + keys)
+    # A key table larger than the buffers, then a refusal in the middle of the key table.
+    put(f, "too_many_slots", [0] + good(0) + good(34, info_block(200, 16)) + good(0) + connect +
+        [3, 0] + good(34, info) + good(0) + good(56) + [3, 0xFE] + [0] * 16)
+
+
+def macro_library():
+    f = corpus("macro_library")
+    sep = b"\n--\n"
+    files = [
+        b'{"MacroInfo": [{"MacroName": "Fire", "Guid": "m1", "Colour": 3}, '
+        b'{"MacroName": "macro_1", "Guid": "m2"}], "Other": [1, 2]}',
+        b'{"MacroName": "Fire", "Guid": "m1", "Events": [{"Action": "down", "Button": 4, '
+        b'"Type": 10, "Delay": "12"}, {"Action": "up", "Button": 4, "Type": 10, "Delay": 70000}, '
+        b'{"Action": "down", "Button": 1, "Type": 1, "Delay": "5"}, '
+        b'{"Action": "down", "Button": 30, "Type": 4, "Delay": "0"}], "Version": 64}',
+        b'{"Events": [{"Action": "up", "Button": 225, "Type": 9, "Delay": "x"}, 5]}',
+        b'', b'',
+        b'{"MacroName": "Imported", "Guid": "../elsewhere", "Events": []}',
+    ]
+    # add, rename, events, export, import, delete, reload.
+    ops = bytes([0, 2, 1, 0, 3, 0x46, 0x49, 0x52, 5, 1, 4, 0, 3, 0, 1, 0, 6, 2, 2, 0, 0])
+    put(f, "library", sep.join([ops] + files))
+    many = b", ".join(b'{"MacroName": "M%d", "Guid": "m%d"}' % (i % 40, i % 5) for i in range(53))
+    hostile = b'{"MacroInfo": [' + many + b', 7, {"MacroName": "m0"}, {"Guid": "../x"}]}'
+    ops = bytes([0, 3, 0, 1, 3, 2, 4, 0, 2, 5, 1, 50, 1, 0, 6])
+    put(f, "full_and_repeated", sep.join([ops, hostile, files[1], b"[]", b"{", b"null",
+                                           files[5]]))
+    names = (b'{"MacroInfo": [{"MacroName": "\xc3\xa9t\xc3\xa9", "Guid": "m1"}, '
+             b'{"MacroName": "\xc3\x89T\xc3\x89", "Guid": "m1"}, {"MacroName": "a\xff"}]}')
+    put(f, "case_and_bytes", sep.join([bytes([2, 0, 0, 2, 1, 1, 0x41, 1, 1, 6]), names]))
+    put(f, "damaged", sep.join([bytes([0, 0, 6]), b'{"MacroInfo": [{"MacroName": "half']))
+
+
 def pad_protocol():
     f = corpus("pad_protocol")
     block = [0, 2, 4, 1, 0, 1, 255, 128, 0] + list(range(0x90, 0x9C)) + [0xEE] * 4
@@ -218,7 +294,9 @@ if __name__ == "__main__":
     input_reports()
     command_channel()
     mouse_protocol()
+    keyboard_protocol()
     pad_protocol()
+    macro_library()
     headset_protocol()
     update_replies()
     json_seeds()

@@ -286,6 +286,9 @@ int KeyboardProtocol::write_key_table(int profile_index,
     const std::vector<uint8_t> table =
         build_keyboard_key_table(key_cache_, slots_, key_slot_map(), keys);
     std::copy(table.begin(), table.end(), out.begin());
+    // The channel sends its block size; a connection that failed after setting it for
+    // another table would otherwise send that many bytes, zeros past our table.
+    if ((r = config_.SetBlockSize(uint16_t(table.size()))) != 1) return r;
     if ((r = config_.SimpleCommand1()) != 1) return r;
     if ((r = config_.WriteBlock(out, profile_index)) != 1) return r;
     if ((r = config_.SimpleCommand2()) != 1) return r;

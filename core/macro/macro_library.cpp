@@ -1,5 +1,6 @@
 #include "core/macro/macro_library.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -81,16 +82,35 @@ std::string MacroLibrary::library_file() const {
 void MacroLibrary::load() {
     entries_.clear();
     originals_.clear();
+    surplus_.clear();
     selected_ = -1;
     const Json::Value doc = read_json(library_file());
     const Json::Value& info = json_get(doc, kInfoKey);
     if (!info.isArray()) return;
     for (Json::ArrayIndex i = 0; i < info.size(); ++i) {
-        const Json::Value& e = info[i];
-        entries_.push_back(
-            {json_string(json_get(e, kNameKey)), json_string(json_get(e, kGuidKey))});
-        originals_.push_back(e.isObject() ? e : Json::Value(Json::objectValue));
+        if (size() < kMaxMacros)
+            take_entry(info[i]);
+        else
+            surplus_.push_back(info[i]);
     }
+}
+
+void MacroLibrary::take_entry(const Json::Value& e) {
+    std::string name = json_string(json_get(e, kNameKey));
+    // A hand-edited library may repeat a name; shown twice, the user could not tell the
+    // macros apart. The file keeps its name until the library is next written.
+    if (name_used(name)) {
+        if (trim_profile_name(name).empty()) {
+            name = default_name();
+        } else {
+            std::string candidate;
+            for (int n = 2; name_used(candidate = name + " (" + std::to_string(n) + ")"); ++n) {
+            }
+            name = std::move(candidate);
+        }
+    }
+    entries_.push_back({std::move(name), json_string(json_get(e, kGuidKey))});
+    originals_.push_back(e.isObject() ? e : Json::Value(Json::objectValue));
 }
 
 std::vector<std::string> MacroLibrary::names() const {
@@ -160,6 +180,7 @@ bool MacroLibrary::store() const {
         e[kGuidKey] = entries_[i].guid;
         info.append(e);
     }
+    for (const Json::Value& e : surplus_) info.append(e);
     doc[kInfoKey] = info;
     return write_json_file(library_file(), doc);
 }
@@ -179,16 +200,28 @@ int MacroLibrary::remove_selected() {
     const int index = selected_;
     if (index < 0 || index >= size()) return -1;
     const std::string file = macro_file(index);
-    if (!file.empty()) remove_file(file);
+    // Another entry naming the same file still needs it.
+    const bool shared = std::count_if(entries_.begin(), entries_.end(), [&](const MacroEntry& e) {
+                            return e.guid == entries_[size_t(index)].guid;
+                        }) > 1;
+    if (!file.empty() && !shared) remove_file(file);
     entries_.erase(entries_.begin() + index);
     originals_.erase(originals_.begin() + index);
+    // The first entry past the limit moves up, as it does in the file.
+    if (!surplus_.empty()) {
+        take_entry(surplus_.front());
+        surplus_.erase(surplus_.begin());
+    }
     selected_ = -1;
     store();
     return index;
 }
 
-MacroLibrary::RenameResult MacroLibrary::rename_selected(const std::string& name) {
+MacroLibrary::RenameResult MacroLibrary::rename_selected(const std::string& typed) {
     if (selected_ < 0 || selected_ >= size()) return {};
+    // As the file will hold it: two names that differ only in bytes that are no UTF-8 would
+    // read back as one.
+    const std::string name = valid_utf8(typed);
     if (trim_profile_name(name).empty()) return {kRenameIsEmpty, -1};
     // Its own name counts too: a change of letter case alone is refused.
     if (name_used(name)) return {std::string(), selected_};

@@ -9,7 +9,9 @@
 // is not a plain file name never leads to a file outside the folder (such a macro shows, but
 // has no file to load, save, export or delete).
 //
-// Names are unique without regard to letter case. Unknown keys of the library and of its
+// Names are unique without regard to letter case: a name a library file repeats is shown
+// with " (2)", " (3)", ... added (a repeated blank one as the default name). At most kMaxMacros macros are shown; entries past them stay
+// in the file, and move up when a macro is deleted. Unknown keys of the library and of its
 // entries are kept when it is written again.
 
 #include <json/json.h>
@@ -84,7 +86,7 @@ public:
     // index, or -1 with nothing selected.
     int remove_selected();
     // Blank names (only blanks) and names already used (its own in other letter case too) are
-    // refused; the name is stored as typed.
+    // refused; the name is stored as typed (bytes that are no UTF-8 as U+FFFD).
     RenameResult rename_selected(const std::string& name);
 
     // The path of macro `index`'s file, or empty when its identifier is no plain file name.
@@ -108,11 +110,14 @@ private:
     std::string new_identifier() const;
     // Writes the entries into the library file, keeping what else the file holds.
     bool store() const;
+    // Appends the library file's entry `e`, its name made unique.
+    void take_entry(const Json::Value& e);
 
     std::string folder_;
     std::function<std::string()> stamp_;
     std::vector<MacroEntry> entries_;
     std::vector<Json::Value> originals_;  // each entry as read, for its unknown keys
+    std::vector<Json::Value> surplus_;    // the file's entries past kMaxMacros, as read
     int selected_ = -1;
 };
 

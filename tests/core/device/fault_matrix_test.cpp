@@ -14,9 +14,9 @@
 //   unplugged after the request            0        no (the read ends at once)
 //   wireless probe failing in any way      0        as above
 //
-// The mouse ends an operation at the failing request. The mouse pad sends every command of
-// its sequences whatever the one before answered, and the headset closes a write it began:
-// those steps are marked as sent after a failure (unless the device is gone). The operation
+// The mouse and the keyboard end an operation at the failing request. The mouse pad sends every
+// command of its sequences whatever the one before answered, and the headset closes a write it
+// began: those steps are marked as sent after a failure (unless the device is gone). The operation
 // still returns the first failure.
 //
 // A new device adds its kind to Rig and its rows to the table in rows(); the faults and
@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "core/device/headset_protocol.h"
+#include "core/device/keyboard_protocol.h"
 #include "core/device/pad_protocol.h"
 #include "emulator/fault_spec.h"
 #include "mouse_test_util.h"
@@ -50,12 +51,14 @@ using test::MouseRig;
 using test::write_text;
 using Clock = std::chrono::steady_clock;
 
-enum class Kind { mouse, pad, headset };
+enum class Kind { mouse, keyboard, pad, headset };
 
 const char* kind_name(Kind kind) {
     switch (kind) {
         case Kind::mouse:
             return "mouse";
+        case Kind::keyboard:
+            return "keyboard";
         case Kind::pad:
             return "pad";
         case Kind::headset:
@@ -68,9 +71,10 @@ const char* kind_name(Kind kind) {
 // object of its kind.
 struct Rig {
     Rig(Kind kind, bool wireless) {
-        emulator::DeviceConfig config = kind == Kind::mouse ? emulator::mouse_config()
-                                        : kind == Kind::pad ? emulator::mouse_pad_config()
-                                                            : emulator::headset_config();
+        emulator::DeviceConfig config = kind == Kind::mouse      ? emulator::mouse_config()
+                                        : kind == Kind::keyboard ? emulator::keyboard_config()
+                                        : kind == Kind::pad      ? emulator::mouse_pad_config()
+                                                                 : emulator::headset_config();
         const size_t command_path = kind == Kind::headset ? 0 : 3;
         device = std::make_shared<emulator::EmulatedDevice>(std::move(config));
         backend.plug(device);
@@ -79,6 +83,7 @@ struct Rig {
         opened = this->config.Connect(paths[command_path]);
         this->config.SetWireless(wireless);
         if (kind == Kind::mouse) mouse = std::make_unique<MouseProtocol>(this->config);
+        if (kind == Kind::keyboard) keyboard = std::make_unique<KeyboardProtocol>(this->config);
         if (kind == Kind::pad) pad = std::make_unique<PadProtocol>(this->config);
         if (kind == Kind::headset) headset = std::make_unique<HeadsetProtocol>(this->config);
     }
@@ -100,6 +105,7 @@ struct Rig {
     bool opened = false;
     // Made last, gone first: each stops its threads while the channel still exists.
     std::unique_ptr<MouseProtocol> mouse;
+    std::unique_ptr<KeyboardProtocol> keyboard;
     std::unique_ptr<PadProtocol> pad;
     std::unique_ptr<HeadsetProtocol> headset;
 };
@@ -153,6 +159,10 @@ struct Files {
 std::vector<Row> rows(const Files& files) {
     const std::string folder = files.folder();
     auto connect = [](Rig& r) { return r.mouse->connect_device().result == 1; };
+    auto keyboard_connect = [](Rig& r) {
+        r.keyboard->settings().keys.resize(kKeyboardKeys);
+        return r.keyboard->connect_device() == 1;
+    };
     // The record index 1 puts the second read at offset 25, so it counts as chunk 2.
     auto index_one = [](Rig& r) { return r.device->poke_memory(0, std::vector<uint8_t>{1}); };
     const std::vector<KeyAssignmentRecord> keys(kMouseButtons);
@@ -253,6 +263,81 @@ std::vector<Row> rows(const Files& files) {
          -1,
          nullptr,
          [folder](Rig& r) { return r.mouse->write_macros(folder); }},
+
+        // The keyboard: 126 key slots, so its key table and every LED table (custom colours,
+        // light frames) take 7 chunks, its LED index table 3.
+        {Kind::keyboard,
+         "connect_device",
+         false,
+         {{0x01}, {0x03}, {0x07, 7}, {0x1B, 3}, {0x02}},
+         {},
+         1,
+         {},
+         nullptr,
+         [](Rig& r) { return r.keyboard->connect_device(); }},
+        {Kind::keyboard,
+         "reload_from_device",
+         false,
+         {{0x05}, {.command = 0x05, .first = 2}},
+         {},
+         1,
+         {},
+         index_one,
+         [](Rig& r) { return r.keyboard->read_settings_block(); }},
+        {Kind::keyboard,
+         "write_settings",
+         false,
+         {{0x01}, {0x06}, {0x02}},
+         {},
+         1,
+         {},
+         nullptr,
+         [](Rig& r) { return r.keyboard->write_settings(0); }},
+        {Kind::keyboard,
+         "write_key_table",
+         false,
+         {{0x03}, {0x01}, {0x09, 7}, {0x02}},
+         {},
+         1,
+         {},
+         keyboard_connect,
+         [](Rig& r) { return r.keyboard->write_current_keys(0); }},
+        {Kind::keyboard,
+         "write_macros",
+         false,
+         {{0x03}, {0x01}, {0x15, 2}, {0x02}},
+         {},
+         0,
+         -1,
+         nullptr,
+         [folder](Rig& r) { return r.keyboard->write_macros(folder); }},
+        {Kind::keyboard,
+         "write_custom_colours",
+         false,
+         {{0x0B, 7}},
+         {},
+         1,
+         {},
+         keyboard_connect,
+         [](Rig& r) {
+             const std::vector<CustomColour> colours(kKeyboardKeys, CustomColour{10, 20, 30});
+             return r.keyboard->write_custom_colours(1, colours);
+         }},
+        // The sender thread sends frames this way; its result only decides whether the next
+        // frame goes out, so the channel call is what a fault must reach.
+        {Kind::keyboard,
+         "light frame",
+         false,
+         {{0x12, 7}},
+         {},
+         1,
+         {},
+         keyboard_connect,
+         [](Rig& r) {
+             const std::vector<LedColour> colours(kKeyboardKeys, LedColour{200, 100, 50, 255});
+             return r.config.WriteLightFrame(
+                 build_light_frame(colours, r.keyboard->led_map(), r.keyboard->key_slots()));
+         }},
 
         {Kind::pad,
          "connect_device",

@@ -265,6 +265,19 @@ TEST(KeyboardKeys, MissingCodeIsNotSentAndEveryWriteStartsFromTheCache) {
     ASSERT_EQ(rig.keyboard.write_key_table(0, keys), 1);
     EXPECT_EQ(test::bytes(rig.device->key_table(), 9, 3), hex("20 00 29"));
 
+    // A later connection that failed after its information block left the channel set
+    // for another table size: still exactly the table read before goes out.
+    rig.device->add_fault_rule({.kind = emulator::FaultKind::status,
+                                .command = 0x07,
+                                .chunk = 1,
+                                .status = 0xFE,
+                                .times = 1});
+    EXPECT_EQ(rig.keyboard.connect_device(), -103);
+    ASSERT_EQ(rig.config.SetBlockSize(510), 1);
+    rig.clear_log();
+    ASSERT_EQ(rig.keyboard.write_key_table(0, keys), 1);
+    EXPECT_EQ(rig.payload(0x09).size(), 384u);
+
     // Never connected: nothing to start from, nothing sent.
     KeyboardRig fresh;
     EXPECT_EQ(fresh.keyboard.write_key_table(0, keys), 0);

@@ -151,6 +151,15 @@ TEST_F(Library, RenameRefusesBlankAndTakenNamesAndStoresAsTyped) {
     library_.select(0);
     ASSERT_TRUE(library_.rename_selected("Jump").index == 0);
     EXPECT_EQ(read_json(library_.macro_file(1))["MacroName"].asString(), "macro_2");
+
+    // Bytes that are no UTF-8 are kept as the file keeps them, so two such names that the
+    // file would hold alike are one name.
+    EXPECT_EQ(library_.rename_selected("a\xff").name, "a\xef\xbf\xbd");
+    library_.select(1);
+    EXPECT_EQ(library_.rename_selected("A\xfe").name, "");
+    MacroLibrary again(folder());
+    again.load();
+    EXPECT_EQ(again.names(), library_.names());
 }
 
 TEST_F(Library, SavedEventsReadBackWithNameIdentifierAndVersion) {
@@ -256,7 +265,7 @@ TEST_F(Library, HostileLibraryEntriesShowButReachNoFileOutside) {
                                  {"MacroName": "fine", "Guid": "ok"}]})");
     inner.load();
     ASSERT_EQ(inner.size(), 4);
-    EXPECT_EQ(inner.names(), (std::vector<std::string>{"evil", "", "", "fine"}));
+    EXPECT_EQ(inner.names(), (std::vector<std::string>{"evil", "", "macro_1", "fine"}));
     inner.select(0);
     EXPECT_EQ(inner.macro_file(0), "");
     EXPECT_TRUE(inner.load_selected_events().empty());
@@ -269,6 +278,58 @@ TEST_F(Library, HostileLibraryEntriesShowButReachNoFileOutside) {
     const Json::Value info = read_json(dir_.file("sub/macro.config"))["MacroInfo"];
     ASSERT_EQ(info.size(), 3u);
     EXPECT_EQ(info[2]["Guid"].asString(), "ok");
+}
+
+TEST_F(Library, RepeatedNamesShowApartAndEntriesPastFiftyStayInTheFile) {
+    std::string info = R"x({"MacroName": "Fire", "Guid": "f1"}, {"MacroName": "FIRE", "Guid": "f2"},
+                          {"MacroName": "fire (2)", "Guid": "f3"}, {"MacroName": "Fire", "Guid": "f4"})x";
+    for (int i = 4; i < 52; ++i)
+        info += R"(, {"MacroName": "m)" + std::to_string(i) + R"(", "Guid": "g)" +
+                std::to_string(i) + R"(", "Keep": )" + std::to_string(i) + "}";
+    write_config(R"({"MacroInfo": [)" + info + "]}");
+    ASSERT_EQ(library_.size(), kMaxMacros);
+    EXPECT_EQ(library_.entry(0).name, "Fire");
+    EXPECT_EQ(library_.entry(1).name, "FIRE (2)");
+    EXPECT_EQ(library_.entry(2).name, "fire (2) (2)");
+    EXPECT_EQ(library_.entry(3).name, "Fire (3)");
+    EXPECT_EQ(library_.entry(49).guid, "g49");
+    EXPECT_EQ(library_.add(), "");
+
+    // A rename writes the library: the shown names, and the two entries past the limit as
+    // they were.
+    library_.select(0);
+    EXPECT_EQ(library_.rename_selected("Shot").index, 0);
+    Json::Value stored = config()["MacroInfo"];
+    ASSERT_EQ(stored.size(), 52u);
+    EXPECT_EQ(stored[1]["MacroName"].asString(), "FIRE (2)");
+    EXPECT_EQ(stored[50]["Guid"].asString(), "g50");
+    EXPECT_EQ(stored[51]["Keep"].asInt(), 51);
+
+    // Deleting one moves the first of them up, in the list as in the file.
+    library_.select(3);
+    EXPECT_EQ(library_.remove_selected(), 3);
+    ASSERT_EQ(library_.size(), kMaxMacros);
+    EXPECT_EQ(library_.entry(49).guid, "g50");
+    stored = config()["MacroInfo"];
+    ASSERT_EQ(stored.size(), 51u);
+    EXPECT_EQ(stored[49]["Guid"].asString(), "g50");
+    EXPECT_EQ(stored[50]["Guid"].asString(), "g51");
+    MacroLibrary again(folder());
+    again.load();
+    EXPECT_EQ(again.names(), library_.names());
+}
+
+TEST_F(Library, DeletingOneOfTwoEntriesOfOneFileKeepsTheFile) {
+    write_text(dir_.file("same.mac"), R"({"Events": [{"Type": 10, "Button": 4}]})");
+    write_config(R"({"MacroInfo": [{"MacroName": "a", "Guid": "same"},
+                                   {"MacroName": "b", "Guid": "same"}]})");
+    library_.select(0);
+    EXPECT_EQ(library_.remove_selected(), 0);
+    EXPECT_TRUE(exists(dir_.file("same.mac")));
+    library_.select(0);
+    EXPECT_EQ(library_.load_selected_events().size(), 1u);
+    EXPECT_EQ(library_.remove_selected(), 0);
+    EXPECT_FALSE(exists(dir_.file("same.mac")));
 }
 
 TEST_F(Library, DamagedMacroFilesLoadWithoutEvents) {
