@@ -10,9 +10,9 @@
 // has no file to load, save, export or delete).
 //
 // Names are unique without regard to letter case: a name a library file repeats is shown
-// with " (2)", " (3)", ... added (a repeated blank one as the default name). At most kMaxMacros macros are shown; entries past them stay
-// in the file, and move up when a macro is deleted. Unknown keys of the library and of its
-// entries are kept when it is written again.
+// with " (2)", " (3)", ... added (a repeated blank one as the default name). At most kMaxMacros
+// macros are shown; entries past them stay in the file, and move up when a macro is deleted.
+// Unknown keys of the library and of its entries are kept when it is written again.
 
 #include <json/json.h>
 
