@@ -6,9 +6,13 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
 
 #include "test_support/wait.h"
 #include "ui/controls/device_key_button.h"
@@ -239,6 +243,103 @@ TEST(SelectPanelDrawing, LoneButtonsAreDrawnByThePanelAndStillRepaint) {
     EXPECT_TRUE(led->updatesEnabled());
     led->SetLightOverlay(0x00FF00, 255, true);  // green
     ASSERT_SOON(on_screen(window, QPoint(85, 25)).green() > 200, 2000);
+}
+
+TEST(SelectPanelDrawing, KeysOnAnOpaquePictureLookAsIfPaintedOverIt) {
+    // The panel draws its keys as opaque copies with the picture under them worked in.
+    // They must look as a key painted over the picture does: over flat stripes (few
+    // shades), over a gradient (too many for the shade index), with the keyset image (drawn
+    // by a painter), and after a key moved onto other stripes.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QImage stripes(240, 80, QImage::Format_RGB32);
+    for (int x = 0; x < 240; ++x)
+        for (int y = 0; y < 80; ++y)
+            stripes.setPixel(x, y,
+                             x >= 160 ? qRgb(x, 255 - 3 * y, 90)
+                                      : (x / 7 % 3 == 0 ? qRgb(200, 40, 40)
+                                                        : (x / 7 % 3 == 1 ? qRgb(30, 30, 160)
+                                                                          : qRgb(240, 240, 240))));
+    const QString picture_file = folder.filePath("picture.png");
+    ASSERT_TRUE(stripes.save(picture_file));
+    QImage keyset(40, 40, QImage::Format_ARGB32_Premultiplied);
+    keyset.fill(Qt::transparent);
+    for (int i = 5; i < 35; ++i) keyset.setPixel(i, i, qRgba(0, 200, 0, 255));
+    const QString keyset_file = folder.filePath("keyset.png");
+    ASSERT_TRUE(keyset.save(keyset_file));
+
+    QWidget window;
+    window.resize(240, 80);
+    auto* panel = new CSelectPanelUI(&window);
+    panel->setGeometry(0, 0, 240, 80);
+    panel->set_fill_colour("#101010");
+    panel->set_picture(picture_file);
+    const QString look =
+        "QPushButton { background: rgba(20, 20, 20, 200); border: 2px solid #909090; "
+        "border-radius: 9px; color: white; }";
+    struct Key {
+        CDeviceKeyButtonUI* key;
+        uint32_t colour;
+        int level;
+        bool keyset;
+    };
+    std::vector<Key> keys{{nullptr, 0x0000FF, 180, false},
+                          {nullptr, 0x00FF00, 255, false},
+                          {nullptr, 0xFF8000, 120, true}};
+    const QPoint places[] = {{10, 20}, {170, 20}, {90, 20}};
+    for (size_t i = 0; i < keys.size(); ++i) {
+        Key& k = keys[i];
+        k.key = new CDeviceKeyButtonUI(panel);
+        k.key->setStyleSheet(look);
+        k.key->setText("Q");
+        k.key->set_edge_glow(true);
+        k.key->set_keyset_image(keyset_file);
+        k.key->SetKeysetImageHidden(!k.keyset);
+        k.key->setGeometry(QRect(places[i], QSize(40, 40)));
+        k.key->SetLightOverlay(k.colour, k.level, true);
+    }
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (const Key& k : keys) ASSERT_TRUE(k.key->drawn_by_panel());
+
+    // The same key standing alone, laid over the picture by Qt.
+    const auto expected = [&] {
+        QImage out = stripes.copy();
+        QPainter painter(&out);
+        for (const Key& k : keys) {
+            CDeviceKeyButtonUI alone;
+            alone.setStyleSheet(look);
+            alone.setText("Q");
+            alone.set_edge_glow(true);
+            alone.set_keyset_image(keyset_file);
+            alone.SetKeysetImageHidden(!k.keyset);
+            alone.resize(40, 40);
+            alone.SetLightOverlay(k.colour, k.level, true);
+            QImage drawn(40, 40, QImage::Format_ARGB32_Premultiplied);
+            drawn.fill(Qt::transparent);
+            alone.render(&drawn, {}, {}, QWidget::DrawChildren);  // no window background
+            painter.drawImage(k.key->pos(), drawn);
+        }
+        return out;
+    };
+    const auto worst_difference = [](const QImage& a, const QImage& b) {
+        int worst = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(p) - qRed(q)),
+                                  std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+            }
+        return worst;
+    };
+    // Two roundings against Qt's one or two: a step or two apart at most.
+    EXPECT_LE(
+        worst_difference(panel->grab().toImage().convertToFormat(QImage::Format_RGB32), expected()),
+        2);
+    keys[0].key->move(24, 20);  // other stripes under it now
+    EXPECT_LE(
+        worst_difference(panel->grab().toImage().convertToFormat(QImage::Format_RGB32), expected()),
+        2);
 }
 
 TEST(DeviceKeyButtonTest, EdgeGlowKeepsTheLegendReadable) {

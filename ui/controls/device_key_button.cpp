@@ -11,8 +11,8 @@
 #include <QResizeEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <array>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include "core/platform/platform.h"
@@ -196,107 +196,175 @@ const QImage& CDeviceKeyButtonUI::base() {
     return base_;
 }
 
-const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
-    // The glow's shape is drawn once per size; each new colour is blended over the cached
-    // look in one pass into a reused image, which is cheap enough for every frame of an
-    // animated effect.
-    const QImage& under = base();
-    const QSize pixels = under.size();
-    if (glow_mask_.size() != pixels) {
-        const qreal ratio = under.devicePixelRatio();
-        glow_mask_ = QImage(pixels, QImage::Format_Alpha8);
-        paired_look_ = 0;
-        glow_mask_.fill(0);
-        QPainter painter(&glow_mask_);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(ratio, ratio);
-        const QRectF area(rect());
-        painter.setPen(Qt::NoPen);
-        if (edge_glow_) {
-            // A faint middle that brightens towards the rim, where the light of a keycap
-            // shows; the legend in the middle stays readable.
-            const QRectF inner = area.adjusted(1, 1, -1, -1);
-            painter.setBrush(QColor(0, 0, 0, 70));
-            painter.drawRoundedRect(inner, 3, 3);
-            const qreal rim = qBound<qreal>(2.0, qMin(area.width(), area.height()) / 6.0, 6.0);
-            QPainterPath ring;
-            ring.addRoundedRect(inner, 3, 3);
-            ring.addRoundedRect(inner.adjusted(rim, rim, -rim, -rim), 2, 2);
-            painter.setBrush(QColor(0, 0, 0, 255));
-            painter.drawPath(ring);  // odd-even fill: the rim alone
-        } else {
-            QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
-            gradient.setColorAt(0.0, QColor(0, 0, 0, 255));
-            gradient.setColorAt(0.55, QColor(0, 0, 0, 255));
-            gradient.setColorAt(1.0, QColor(0, 0, 0, 0));
-            painter.setBrush(gradient);
-            painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
-        }
+namespace {
+
+// x * a / 255 for x, a in 0..255, without a division per pixel.
+inline uint32_t times(uint32_t x, uint32_t a) {
+    const uint32_t t = x * a + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// A premultiplied pixel over an opaque one.
+inline QRgb over_opaque(QRgb top, QRgb below) {
+    const uint32_t keep = 255 - uint32_t(qAlpha(top));
+    return qRgb(int(uint32_t(qRed(top)) + times(uint32_t(qRed(below)), keep)),
+                int(uint32_t(qGreen(top)) + times(uint32_t(qGreen(below)), keep)),
+                int(uint32_t(qBlue(top)) + times(uint32_t(qBlue(below)), keep)));
+}
+
+// Every channel of a pixel times a / 255, two channels per multiplication; rounds as
+// times() does.
+inline QRgb byte_mul(QRgb x, uint32_t a) {
+    uint32_t even = (x & 0xFF00FF) * a + 0x800080;
+    even = ((even + ((even >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+    uint32_t odd = ((x >> 8) & 0xFF00FF) * a + 0x800080;
+    odd = (odd + ((odd >> 8) & 0xFF00FF)) & 0xFF00FF00;
+    return even | odd;
+}
+
+// The glow of one colour at one level, laid over pixels: glow + pixel * (1 - glow alpha).
+struct Glow {
+    Glow(const QColor& colour, int level)
+        : scale(uint32_t(qBound(0, level, 255))),
+          colour(qRgb(colour.red(), colour.green(), colour.blue())) {}
+    QRgb over(uchar mask, QRgb below) const {
+        const uint32_t a = times(mask, scale);
+        // Premultiplied, so no channel can carry into the next.
+        return byte_mul(colour, a) + byte_mul(below, 255 - a);
     }
-    // One image per size shared by every key, drawn at once and then free again: a keyboard
-    // of keys each writing its own image per frame spilled out of the cache.
-    // The interface thread alone paints.
-    static std::map<std::pair<int, int>, QImage> scratch;
-    QImage& out = scratch[{pixels.width(), pixels.height()}];
-    if (out.isNull()) out = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    out.setDevicePixelRatio(under.devicePixelRatio());
-    const uint32_t scale = uint32_t(qBound(0, level, 255));
-    const uint32_t red = uint32_t(colour.red()), green = uint32_t(colour.green()),
-                   blue = uint32_t(colour.blue());
-    // x * a / 255 for x, a in 0..255, without a division per pixel.
-    const auto times = [](uint32_t x, uint32_t a) {
-        const uint32_t t = x * a + 128;
-        return (t + (t >> 8)) >> 8;
-    };
-    // The glow (premultiplied) over the look: glow + look * (1 - glow alpha).
-    const auto over = [&](uchar m, QRgb b) {
-        const uint32_t a = times(m, scale);
-        const uint32_t keep = 255 - a;
-        return qRgba(int(times(red, a) + times(uint32_t(qRed(b)), keep)),
-                     int(times(green, a) + times(uint32_t(qGreen(b)), keep)),
-                     int(times(blue, a) + times(uint32_t(qBlue(b)), keep)),
-                     int(a + times(uint32_t(qAlpha(b)), keep)));
-    };
-    if (paired_look_ != under.cacheKey()) pair_look(under);
-    if (!pairs_.empty()) {
-        std::array<QRgb, 256> shade{};
-        for (size_t i = 0; i < pairs_.size(); ++i) shade[i] = over(pairs_[i].mask, pairs_[i].below);
-        const uchar* index = pair_index_.data();
-        for (int y = 0; y < pixels.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-            for (int x = 0; x < pixels.width(); ++x) line[x] = shade[*index++];
-        }
-        return out;
-    }
-    for (int y = 0; y < pixels.height(); ++y) {
-        const uchar* alpha = glow_mask_.constScanLine(y);
-        const auto* below = reinterpret_cast<const QRgb*>(under.constScanLine(y));
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < pixels.width(); ++x) line[x] = over(alpha[x], below[x]);
-    }
+    uint32_t scale;
+    QRgb colour;
+};
+
+// One image per size and format shared by every key, drawn at once and then free again: a
+// keyboard of keys each writing its own image per frame spilled out of the cache.
+// The interface thread alone paints.
+QImage& scratch_image(QSize pixels, qreal ratio, QImage::Format format) {
+    static std::map<std::tuple<int, int, int>, QImage> scratch;
+    QImage& out = scratch[{pixels.width(), pixels.height(), int(format)}];
+    if (out.isNull()) out = QImage(pixels, format);
+    out.setDevicePixelRatio(ratio);
     return out;
 }
 
-void CDeviceKeyButtonUI::pair_look(const QImage& under) {
-    paired_look_ = under.cacheKey();
+}  // namespace
+
+const QImage& CDeviceKeyButtonUI::glow_mask(QSize pixels, qreal ratio) {
+    if (glow_mask_.size() == pixels) return glow_mask_;
+    // The glow's shape is drawn once per size; the colours are blended over it.
+    glow_mask_ = QImage(pixels, QImage::Format_Alpha8);
+    below_source_ = BelowSource{};
+    glow_mask_.fill(0);
+    QPainter painter(&glow_mask_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(ratio, ratio);
+    const QRectF area(rect());
+    painter.setPen(Qt::NoPen);
+    if (edge_glow_) {
+        // A faint middle that brightens towards the rim, where the light of a keycap
+        // shows; the legend in the middle stays readable.
+        const QRectF inner = area.adjusted(1, 1, -1, -1);
+        painter.setBrush(QColor(0, 0, 0, 70));
+        painter.drawRoundedRect(inner, 3, 3);
+        const qreal rim = qBound<qreal>(2.0, qMin(area.width(), area.height()) / 6.0, 6.0);
+        QPainterPath ring;
+        ring.addRoundedRect(inner, 3, 3);
+        ring.addRoundedRect(inner.adjusted(rim, rim, -rim, -rim), 2, 2);
+        painter.setBrush(QColor(0, 0, 0, 255));
+        painter.drawPath(ring);  // odd-even fill: the rim alone
+    } else {
+        QRadialGradient gradient(area.center(), qMax(area.width(), area.height()) / 1.4);
+        gradient.setColorAt(0.0, QColor(0, 0, 0, 255));
+        gradient.setColorAt(0.55, QColor(0, 0, 0, 255));
+        gradient.setColorAt(1.0, QColor(0, 0, 0, 0));
+        painter.setBrush(gradient);
+        painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), 3, 3);
+    }
+    return glow_mask_;
+}
+
+const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
+    const QImage& under = base();
+    glow_mask(under.size(), under.devicePixelRatio());
+    if (!(below_source_ == BelowSource{under.cacheKey(), 0, {}})) make_below(under, nullptr, {});
+    QImage& out =
+        scratch_image(under.size(), under.devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+    write_glow(out, colour, level);
+    return out;
+}
+
+const QImage* CDeviceKeyButtonUI::opaque_look(const QImage& picture, QPoint at) {
+    if (light_shown_ && !load_image(light_image_).isNull()) return nullptr;
+    if (!keyset_hidden_ && !load_image(keyset_image_).isNull()) return nullptr;
+    const QImage& look = base();
+    if (picture.depth() != 32 || !picture.rect().contains(QRect(at, look.size()))) return nullptr;
+    glow_mask(look.size(), look.devicePixelRatio());
+    if (!(below_source_ == BelowSource{look.cacheKey(), picture.cacheKey(), at}))
+        make_below(look, &picture, at);
+    QImage& out = scratch_image(look.size(), look.devicePixelRatio(), QImage::Format_RGB32);
+    write_glow(out, colour_of(light_colour_), light_shown_ ? light_level_ : 0);
+    return &out;
+}
+
+void CDeviceKeyButtonUI::write_glow(QImage& target, const QColor& colour, int level) const {
+    const Glow glow(colour, level);
+    const int width = below_.width(), height = below_.height();
+    // bits() once: scanLine() checks for sharing on every row.
+    uchar* bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    if (!pairs_.empty()) {
+        QRgb shade[256];
+        for (size_t i = 0; i < pairs_.size(); ++i)
+            shade[i] = glow.over(pairs_[i].mask, pairs_[i].below);
+        const uchar* index = pair_index_.data();
+        for (int y = 0; y < height; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+            for (int x = 0; x < width; ++x) line[x] = shade[index[x]];
+            index += width;
+        }
+        return;
+    }
+    for (int y = 0; y < height; ++y) {
+        const uchar* mask = glow_mask_.constScanLine(y);
+        const auto* below = reinterpret_cast<const QRgb*>(below_.constScanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        for (int x = 0; x < width; ++x) line[x] = glow.over(mask[x], below[x]);
+    }
+}
+
+void CDeviceKeyButtonUI::make_below(const QImage& look, const QImage* picture, QPoint at) {
+    below_source_ = {look.cacheKey(), picture ? picture->cacheKey() : 0, at};
+    const int width = look.width(), height = look.height();
+    if (!picture) {
+        below_ = look;  // shared, not copied
+    } else {
+        below_ = QImage(look.size(), QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < height; ++y) {
+            const auto* top = reinterpret_cast<const QRgb*>(look.constScanLine(y));
+            const auto* under =
+                reinterpret_cast<const QRgb*>(picture->constScanLine(at.y() + y)) + at.x();
+            auto* line = reinterpret_cast<QRgb*>(below_.scanLine(y));
+            for (int x = 0; x < width; ++x) line[x] = over_opaque(top[x], under[x]);
+        }
+    }
     pairs_.clear();
-    pair_index_.resize(size_t(under.width()) * size_t(under.height()));
+    pair_index_.resize(size_t(width) * size_t(height));
     std::unordered_map<uint64_t, uchar> known;
-    size_t at = 0;
-    for (int y = 0; y < under.height(); ++y) {
-        const uchar* alpha = glow_mask_.constScanLine(y);
-        const auto* below = reinterpret_cast<const QRgb*>(under.constScanLine(y));
-        for (int x = 0; x < under.width(); ++x) {
-            const uint64_t pair = uint64_t(alpha[x]) << 32 | below[x];
-            auto [it, added] = known.try_emplace(pair, uchar(pairs_.size()));
+    uchar* index = pair_index_.data();
+    for (int y = 0; y < height; ++y) {
+        const uchar* mask = glow_mask_.constScanLine(y);
+        const auto* below = reinterpret_cast<const QRgb*>(below_.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const auto [it, added] =
+                known.try_emplace(uint64_t(mask[x]) << 32 | below[x], uchar(pairs_.size()));
             if (added) {
                 if (pairs_.size() == 256) {  // too varied a look: blend each pixel instead
                     pairs_.clear();
                     return;
                 }
-                pairs_.push_back({alpha[x], below[x]});
+                pairs_.push_back({mask[x], below[x]});
             }
-            pair_index_[at++] = it->second;
+            *index++ = it->second;
         }
     }
 }

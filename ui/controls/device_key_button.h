@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPoint>
 #include <QPushButton>
 #include <QString>
 #include <cstdint>
@@ -67,6 +68,11 @@ public:
     bool drawn_by_panel() const { return drawn_by_panel_; }
     // The whole look, at the painter's origin.
     void paint_look(QPainter& painter);
+    // For a panel with an opaque picture: the whole look laid over the `picture` at `at`
+    // (device pixels), opaque, so that drawing it is a copy and the picture under the key
+    // needs no drawing. Valid until the next call for a key of the same size. Null when the
+    // look needs a painter (a light image, the keyset image) or leaves the picture.
+    const QImage* opaque_look(const QImage& picture, QPoint at);
 
 signals:
     void controlNotify(const QString& type);
@@ -85,18 +91,30 @@ private:
     // The look with the LED's light over it when there is no light image: a soft glow of
     // the colour at the level. Valid until the next call for a key of the same size.
     const QImage& lit(const QColor& colour, int level);
-    void pair_look(const QImage& under);
+    const QImage& glow_mask(QSize pixels, qreal ratio);
+    // What the glow is laid over: the look itself, or for a panel's frame the look over
+    // the picture at its place. Made once per look and place, not per colour.
+    void make_below(const QImage& look, const QImage* picture, QPoint at);
+    // The glow of `colour` at `level` over `below_`, into `target` of the look's size.
+    void write_glow(QImage& target, const QColor& colour, int level) const;
     QImage glow_mask_;
-    // Each pixel of the look as an index into the few (mask value, look pixel) pairs a key
-    // has, made once per look: a new colour then costs one blend per pair, not per pixel.
-    // Empty when a look has more pairs than an index holds.
+    QImage below_;
+    // Each pixel as an index into the few (glow mask, pixel below) pairs a key has: a new
+    // colour then costs one blend per pair, not per pixel. Empty when a look has more
+    // pairs than an index holds; each pixel is blended then.
     struct GlowPair {
         uchar mask;
         QRgb below;
     };
-    std::vector<uchar> pair_index_;
     std::vector<GlowPair> pairs_;
-    qint64 paired_look_ = 0;  // cacheKey of the look the pairs were made from
+    std::vector<uchar> pair_index_;
+    struct BelowSource {
+        qint64 look = 0;
+        qint64 picture = 0;
+        QPoint at;
+        bool operator==(const BelowSource&) const = default;
+    };
+    BelowSource below_source_;
     struct BaseKey {
         int state = -1;
         QSize size;

@@ -21,14 +21,14 @@ CSelectPanelUI::CSelectPanelUI(QWidget* parent) : QWidget(parent) {
 
 void CSelectPanelUI::set_picture(const QString& image) {
     picture_ = image;
-    rendered_ = QPixmap();
+    rendered_ = QImage();
     update();
 }
 
 void CSelectPanelUI::set_fill_colour(const QString& colour) {
     fill_ = QColor(colour);
     setAttribute(Qt::WA_OpaquePaintEvent, fill_.isValid());
-    rendered_ = QPixmap();
+    rendered_ = QImage();
     update();
 }
 
@@ -108,16 +108,20 @@ void CSelectPanelUI::place_children() {
     choose_drawn_children();
 }
 
-const QPixmap& CSelectPanelUI::rendered() {
+const QImage& CSelectPanelUI::rendered() {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (picture_.isEmpty() || (rendered_.size() == pixels && rendered_.devicePixelRatio() == ratio))
+    if ((picture_.isEmpty() && !fill_.isValid()) ||
+        (!rendered_.isNull() && rendered_.size() == pixels &&
+         rendered_.devicePixelRatio() == ratio))
         return rendered_;
-    const QString path =
-        QDir::isAbsolutePath(picture_) ? picture_ : CDeviceKeyButtonUI::image_folder() + picture_;
-    rendered_ = QPixmap(pixels);
+    rendered_ = QImage(
+        pixels, fill_.isValid() ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     rendered_.setDevicePixelRatio(ratio);
     rendered_.fill(fill_.isValid() ? fill_ : QColor(Qt::transparent));
+    if (picture_.isEmpty()) return rendered_;
+    const QString path =
+        QDir::isAbsolutePath(picture_) ? picture_ : CDeviceKeyButtonUI::image_folder() + picture_;
     QPainter target(&rendered_);
     target.setRenderHint(QPainter::SmoothPixmapTransform);
     if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
@@ -132,22 +136,19 @@ const QPixmap& CSelectPanelUI::rendered() {
 
 void CSelectPanelUI::paintEvent(QPaintEvent* e) {
     QPainter painter(this);
-    // Only the changed parts: a whole-panel fill or copy per LED frame costs more than the
-    // LEDs themselves.
-    if (fill_.isValid() && picture_.isEmpty())
-        for (const QRect& r : e->region()) painter.fillRect(r, fill_);
-    if (!fill_.isValid()) {  // an opaque panel covers its style background anyway
-        QStyleOption option;
-        option.initFrom(this);
-        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    if (fill_.isValid()) {
+        paint_opaque(painter, e->region());
+        return;
     }
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     if (!picture_.isEmpty()) {
-        const QPixmap& picture = rendered();
+        const QImage& picture = rendered();
         const qreal ratio = picture.devicePixelRatio();
-        for (const QRect& r : e->region()) {
-            const QRectF source(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio);
-            painter.drawPixmap(QRectF(r), picture, source);
-        }
+        for (const QRect& r : e->region())
+            painter.drawImage(QRectF(r), picture,
+                              QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
     }
     const QRect changed = e->rect();
     for (QObject* child : children()) {
@@ -159,6 +160,42 @@ void CSelectPanelUI::paintEvent(QPaintEvent* e) {
         // counts when a whole keyboard of keys repaints every frame.
         painter.translate(g.topLeft());
         button->paint_look(painter);
+        painter.translate(-g.topLeft());
+    }
+}
+
+void CSelectPanelUI::paint_opaque(QPainter& painter, const QRegion& region) {
+    const QImage& picture = rendered();
+    const qreal ratio = picture.devicePixelRatio();
+    const auto draw_picture = [&](const QRect& r) {
+        painter.drawImage(QRectF(r), picture,
+                          QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+    };
+    std::vector<CDeviceKeyButtonUI*> keys;
+    const QRect changed = region.boundingRect();
+    for (QObject* child : children()) {
+        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
+        if (button && button->drawn_by_panel() && !button->isHidden() &&
+            button->geometry().intersects(changed))
+            keys.push_back(button);
+    }
+    // A key repainting alone (hover, a click) asks for its own rectangle: its opaque look
+    // has the picture in it already.
+    for (const QRect& r : region)
+        if (std::none_of(keys.begin(), keys.end(),
+                         [&r](const CDeviceKeyButtonUI* key) { return key->geometry() == r; }))
+            draw_picture(r);
+    for (CDeviceKeyButtonUI* key : keys) {
+        const QRect g = key->geometry();
+        if (const QImage* look =
+                key->opaque_look(picture, (QPointF(g.topLeft()) * ratio).toPoint())) {
+            painter.drawImage(g.topLeft(), *look);
+            continue;
+        }
+        draw_picture(g);
+        // The look is exactly the button's size: no clip and no saved state needed.
+        painter.translate(g.topLeft());
+        key->paint_look(painter);
         painter.translate(-g.topLeft());
     }
 }

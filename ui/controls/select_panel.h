@@ -5,8 +5,9 @@
 // there is hardly any room between them.
 
 #include <QColor>
-#include <QPixmap>
+#include <QImage>
 #include <QPoint>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -81,12 +82,15 @@ private:
     void mark_children();
     void place_children();
     void choose_drawn_children();
-    const QPixmap& rendered();
+    const QImage& rendered();
+    // An opaque panel: the picture, then each key as an opaque copy with the picture under
+    // it worked in, instead of blending every key over the picture every frame.
+    void paint_opaque(QPainter& painter, const QRegion& region);
 
     QString picture_;
     QColor fill_;
     // The picture rendered at the panel's size: the LEDs repaint over it many times a second.
-    QPixmap rendered_;
+    QImage rendered_;
     QSize design_size_;
     bool keep_aspect_ = false;
     bool armed_ = false;
