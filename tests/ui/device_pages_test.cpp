@@ -356,6 +356,18 @@ TEST_F(DevicePagesTest, PluggingFollowsTheSelectorAndSyncControls) {
     pad_entry->SelectButton()->click();
     EXPECT_TRUE(pad_entry->IsSelected());
     EXPECT_EQ(shown_page(), pad_page);
+    // The name selects as the icon does; a right click and a press dragged off do not.
+    QTest::mouseClick(mouse_entry->NameLabel(), Qt::RightButton);
+    EXPECT_EQ(shown_page(), pad_page);
+    QTest::mousePress(mouse_entry->NameLabel(), Qt::LeftButton);
+    QTest::mouseRelease(mouse_entry, Qt::LeftButton, {}, QPoint(-5, -5));
+    EXPECT_EQ(shown_page(), pad_page);
+    QTest::mouseClick(mouse_entry->NameLabel(), Qt::LeftButton);
+    EXPECT_EQ(shown_page(), mouse_page);
+    EXPECT_TRUE(mouse_entry->IsSelected());
+    EXPECT_FALSE(pad_entry->IsSelected());
+    QTest::mouseClick(pad_entry->NameLabel(), Qt::LeftButton);
+    EXPECT_EQ(shown_page(), pad_page);
 
     // Unplugging the shown device switches to the first other present one.
     backend_->unplug(pad);

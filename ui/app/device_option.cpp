@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QIcon>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -60,11 +61,31 @@ void set_label_image(QLabel* label, const QString& file) {
 
 CDeviceOptionUI::CDeviceOptionUI(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_StyledBackground);
+    setCursor(Qt::PointingHandCursor);
     for (int i = 0; i < 4; ++i)
         images_[size_t(i)] = QStringLiteral("common/device_ico/unknow") + kSuffixes[i];
 }
 
 CDeviceOptionUI::~CDeviceOptionUI() = default;
+
+void CDeviceOptionUI::mousePressEvent(QMouseEvent* e) {
+    // The icon and the check take their own clicks; what reaches here is the rest.
+    if (e->button() == Qt::LeftButton)
+        e->accept();
+    else
+        QWidget::mousePressEvent(e);
+}
+
+void CDeviceOptionUI::mouseReleaseEvent(QMouseEvent* e) {
+    QAbstractButton* button = SelectButton();
+    if (e->button() != Qt::LeftButton || !rect().contains(e->position().toPoint()) || !button ||
+        !button->isEnabled() || !button->isVisibleTo(this)) {
+        QWidget::mouseReleaseEvent(e);
+        return;
+    }
+    button->click();  // the same route as a click on the icon
+    e->accept();
+}
 
 QAbstractButton* CDeviceOptionUI::SelectButton() const {
     return findChild<QAbstractButton*>(QStringLiteral("device_select"));

@@ -15,6 +15,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QMouseEvent;
 class QProgressBar;
 class QTimer;
 
@@ -92,6 +93,12 @@ public:
     QAbstractButton* SelectButton() const;
     QAbstractButton* SynchroCheck() const;
     QLabel* NameLabel() const;
+
+protected:
+    // The name and the space around it select the device as the icon does: people click
+    // the name at least as often.
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
     void on_timer(int id);
