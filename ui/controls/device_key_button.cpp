@@ -283,12 +283,13 @@ const QImage& CDeviceKeyButtonUI::glow_mask(QSize pixels, qreal ratio) {
     return glow_mask_;
 }
 
-const QImage& CDeviceKeyButtonUI::lit(const QColor& colour, int level) {
-    const QImage& under = base();
-    glow_mask(under.size(), under.devicePixelRatio());
-    if (!(below_source_ == BelowSource{under.cacheKey(), 0, {}})) make_below(under, nullptr, {});
+const QImage& CDeviceKeyButtonUI::glowing(const QImage& look, const QImage* picture, QPoint at,
+                                          const QColor& colour, int level) {
+    glow_mask(look.size(), look.devicePixelRatio());
+    make_below(look, picture, at);
     QImage& out =
-        scratch_image(under.size(), under.devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+        scratch_image(look.size(), look.devicePixelRatio(),
+                      picture ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     write_glow(out, colour, level);
     return out;
 }
@@ -298,12 +299,7 @@ const QImage* CDeviceKeyButtonUI::opaque_look(const QImage& picture, QPoint at) 
     if (!keyset_hidden_ && !load_image(keyset_image_).isNull()) return nullptr;
     const QImage& look = base();
     if (picture.depth() != 32 || !picture.rect().contains(QRect(at, look.size()))) return nullptr;
-    glow_mask(look.size(), look.devicePixelRatio());
-    if (!(below_source_ == BelowSource{look.cacheKey(), picture.cacheKey(), at}))
-        make_below(look, &picture, at);
-    QImage& out = scratch_image(look.size(), look.devicePixelRatio(), QImage::Format_RGB32);
-    write_glow(out, colour_of(light_colour_), light_shown_ ? light_level_ : 0);
-    return &out;
+    return &glowing(look, &picture, at, colour_of(light_colour_), light_shown_ ? light_level_ : 0);
 }
 
 void CDeviceKeyButtonUI::write_glow(QImage& target, const QColor& colour, int level) const {
@@ -333,7 +329,9 @@ void CDeviceKeyButtonUI::write_glow(QImage& target, const QColor& colour, int le
 }
 
 void CDeviceKeyButtonUI::make_below(const QImage& look, const QImage* picture, QPoint at) {
-    below_source_ = {look.cacheKey(), picture ? picture->cacheKey() : 0, at};
+    const BelowSource source{look.cacheKey(), picture ? picture->cacheKey() : 0, at};
+    if (source == below_source_) return;
+    below_source_ = source;
     const int width = look.width(), height = look.height();
     if (!picture) {
         below_ = look;  // shared, not copied
@@ -386,7 +384,8 @@ void CDeviceKeyButtonUI::paint_look(QPainter& painter) {
     const QRect area = rect();
     const QPixmap light = light_shown_ ? load_image(light_image_) : QPixmap();
     if (light_shown_ && light.isNull()) {
-        painter.drawImage(0, 0, lit(colour_of(light_colour_), light_level_));
+        painter.drawImage(0, 0,
+                          glowing(base(), nullptr, {}, colour_of(light_colour_), light_level_));
     } else {
         painter.drawImage(0, 0, base());
     }

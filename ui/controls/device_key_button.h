@@ -89,11 +89,14 @@ private:
     const QImage& base();
     void refresh();
     // The look with the LED's light over it when there is no light image: a soft glow of
-    // the colour at the level. Valid until the next call for a key of the same size.
-    const QImage& lit(const QColor& colour, int level);
+    // the colour at the level, laid over the look alone or, with a `picture`, over the look
+    // over the picture at `at` (opaque). Valid until the next call for a key of the same
+    // size.
+    const QImage& glowing(const QImage& look, const QImage* picture, QPoint at,
+                          const QColor& colour, int level);
     const QImage& glow_mask(QSize pixels, qreal ratio);
     // What the glow is laid over: the look itself, or for a panel's frame the look over
-    // the picture at its place. Made once per look and place, not per colour.
+    // the picture at its place. Made again only for a new look or place, not per colour.
     void make_below(const QImage& look, const QImage* picture, QPoint at);
     // The glow of `colour` at `level` over `below_`, into `target` of the look's size.
     void write_glow(QImage& target, const QColor& colour, int level) const;

@@ -143,34 +143,19 @@ void CSelectPanelUI::paintEvent(QPaintEvent* e) {
     QStyleOption option;
     option.initFrom(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    if (!picture_.isEmpty()) {
-        const QImage& picture = rendered();
-        const qreal ratio = picture.devicePixelRatio();
-        for (const QRect& r : e->region())
-            painter.drawImage(QRectF(r), picture,
-                              QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
-    }
+    if (!picture_.isEmpty())
+        for (const QRect& r : e->region()) draw_picture(painter, r);
     const QRect changed = e->rect();
     for (QObject* child : children()) {
         auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
         if (!button || !button->drawn_by_panel() || button->isHidden()) continue;
-        const QRect g = button->geometry();
-        if (!g.intersects(changed)) continue;
-        // The look is exactly the button's size: no clip and no saved state needed, which
-        // counts when a whole keyboard of keys repaints every frame.
-        painter.translate(g.topLeft());
-        button->paint_look(painter);
-        painter.translate(-g.topLeft());
+        if (button->geometry().intersects(changed)) paint_key(painter, button);
     }
 }
 
 void CSelectPanelUI::paint_opaque(QPainter& painter, const QRegion& region) {
     const QImage& picture = rendered();
     const qreal ratio = picture.devicePixelRatio();
-    const auto draw_picture = [&](const QRect& r) {
-        painter.drawImage(QRectF(r), picture,
-                          QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
-    };
     std::vector<CDeviceKeyButtonUI*> keys;
     const QRect changed = region.boundingRect();
     for (QObject* child : children()) {
@@ -184,7 +169,7 @@ void CSelectPanelUI::paint_opaque(QPainter& painter, const QRegion& region) {
     for (const QRect& r : region)
         if (std::none_of(keys.begin(), keys.end(),
                          [&r](const CDeviceKeyButtonUI* key) { return key->geometry() == r; }))
-            draw_picture(r);
+            draw_picture(painter, r);
     for (CDeviceKeyButtonUI* key : keys) {
         const QRect g = key->geometry();
         if (const QImage* look =
@@ -192,12 +177,25 @@ void CSelectPanelUI::paint_opaque(QPainter& painter, const QRegion& region) {
             painter.drawImage(g.topLeft(), *look);
             continue;
         }
-        draw_picture(g);
-        // The look is exactly the button's size: no clip and no saved state needed.
-        painter.translate(g.topLeft());
-        key->paint_look(painter);
-        painter.translate(-g.topLeft());
+        draw_picture(painter, g);
+        paint_key(painter, key);
     }
+}
+
+void CSelectPanelUI::draw_picture(QPainter& painter, const QRect& r) {
+    const QImage& picture = rendered();
+    const qreal ratio = picture.devicePixelRatio();
+    painter.drawImage(QRectF(r), picture,
+                      QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+}
+
+void CSelectPanelUI::paint_key(QPainter& painter, CDeviceKeyButtonUI* key) {
+    // The look is exactly the button's size: no clip and no saved state needed, which
+    // counts when a whole keyboard of keys repaints every frame.
+    const QPoint at = key->geometry().topLeft();
+    painter.translate(at);
+    key->paint_look(painter);
+    painter.translate(-at);
 }
 
 void CSelectPanelUI::mousePressEvent(QMouseEvent* e) {

@@ -15,6 +15,8 @@
 
 namespace tellune::ui {
 
+class CDeviceKeyButtonUI;
+
 // Left/top inclusive, right/bottom exclusive, as the selection and the buttons compare.
 struct SelectionRect {
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -86,6 +88,9 @@ private:
     // An opaque panel: the picture, then each key as an opaque copy with the picture under
     // it worked in, instead of blending every key over the picture every frame.
     void paint_opaque(QPainter& painter, const QRegion& region);
+    // The rendered picture's part under `r` (panel coordinates).
+    void draw_picture(QPainter& painter, const QRect& r);
+    void paint_key(QPainter& painter, CDeviceKeyButtonUI* key);
 
     QString picture_;
     QColor fill_;
